@@ -29,15 +29,17 @@ public:
 
 extern "C" {
 
-/* Opens the song's content (path in the local 8-bit file-name encoding) and starts a fresh
- * decoder. Nonzero when the song has lyrics; on zero IMCX_Decoder shows nothing. */
+/* Starts a fresh decoder for a song (path in the local 8-bit file-name encoding). Nonzero when
+ * the song has lyrics; either way the bytes fed from now on are decoded as a new stream. */
 KWO_IMCX_API int32_t IMCX_InitDecoder(const char *path);
 /* Sets the sink that receives pages and highlights (null: none). Returns nonzero when set. */
 KWO_IMCX_API int32_t IMCX_InitGUI(IMCXGuiSink *sink);
-/* Feeds one frame's content bytes (length 2, in frame order). Returns the number of sink
- * calls made. A null pointer or negative length is ignored. */
+/* Feeds one frame's content bytes (length 2, in frame order; the bytes are read as one stream,
+ * so an odd byte waits for the next call). Returns the number of sink calls made. A null
+ * pointer or a length below 1 is ignored. */
 KWO_IMCX_API int32_t IMCX_Decoder(const uint8_t *bytes, int32_t length);
-/* Forgets the song and its decoder state; the next song starts with IMCX_InitDecoder. */
+/* Forgets the song, its decoder state and the sink; the next song starts with
+ * IMCX_InitDecoder and IMCX_InitGUI. */
 KWO_IMCX_API int32_t IMCX_Flush(void);
 }
 
