@@ -15,14 +15,21 @@
 //
 //     static constexpr InstanceRules instanceRules =
 //         InstanceRules()
-//             .failureWarning("Unable to generate the menu!")
-//             .noDataWarning("Did not have an instance for MENU! Nor was info to build one
-//             provided!") .hasAnInstanceNeedsMutex("Asked for instance information without
-//             MenuInstanceMUTEX!");
+//             .failureWarning("Unable to make a new PlayListMenu!")
+//             .noDataWarning("Did not have an instance of PlayListMenu! ...")
+//             .instanceNeedsClassMutex("Instance Called without a MUTEX to lock in ...")
+//             .hasAnInstanceNeedsMutex("hasAnInstance Called without a MUTEX to lock in ...");
 //
 // Plain defaults: both Instance forms and hasAnInstance lock the class mutex without checking
 // that it exists (they are meant to be called only while the class mutexes exist; without one
 // they run unlocked), nothing is warned.
+//
+// The other rows, for reference: the main window and the playback engine warn from
+// hasAnInstance only (hasAnInstanceNeedsMutex), the engine's Instance() without data being
+// existing() with no noDataWarning, so silent; the sound output returns null silently from both
+// Instance forms without its class mutex (instanceNeedsClassMutex() with no text) and reads its
+// pointer unlocked in hasAnInstance (hasAnInstanceReadsUnlocked). Classes whose Instance() needs
+// no data, or builds from default data, call obtain() from it.
 struct InstanceRules
 {
     // Warned when allocating or constructing the instance yields nothing.
@@ -74,9 +81,12 @@ struct InstanceRules
 // The class-level half of a single-instance class T: the class mutex (recursive) and the pointer
 // to the one instance. T keeps its public accessors and forwards to these:
 //
-//     Menu *Menu::Instance(QMenuBar *bar) { return SingleInstance<Menu>::obtain(instanceRules,
-//     bar); } Menu *Menu::Instance() { return SingleInstance<Menu>::existing(instanceRules); } bool
-//     Menu::hasAnInstance() { return SingleInstance<Menu>::hasAnInstance(instanceRules); }
+//     Menu *Menu::Instance(QMenuBar *bar)
+//     {
+//         return SingleInstance<Menu>::obtain(instanceRules, bar);
+//     }
+//     Menu *Menu::Instance() { return SingleInstance<Menu>::existing(instanceRules); }
+//     bool Menu::hasAnInstance() { return SingleInstance<Menu>::hasAnInstance(instanceRules); }
 //
 // When T's constructor is private, T befriends SingleInstance<T>. T's destructor opens its body
 // with a DestructorLock, declared before the locker of the object's own mutex, so the class mutex
@@ -123,7 +133,8 @@ public:
         classMutex = nullptr;
     }
 
-    // Instance with construction data: the existing instance, or a new one built from args.
+    // Instance with construction data: the existing instance, or a new one built from args. The
+    // pointer is stored once the constructor has returned, as the instance is only complete then.
     template <class... Args> static T *obtain(const InstanceRules &rules, Args &&...args)
     {
         if (!mutexAllowsInstance(rules))
