@@ -201,14 +201,18 @@ bool Preferences::readFile()
 bool Preferences::writeFile()
 {
     QMutexLocker locker(mutex.get()); // guards the fields and the file
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    QDataStream out(&file);
+    QByteArray record;
+    QDataStream out(&record, QIODevice::WriteOnly);
     out.setVersion(QDataStream::Qt_2_1);
     out << formatTag;
     eachStoredField(std::as_const(fields), RecordWriter{out});
-    if (out.status() != QDataStream::Ok) {
+
+    // Unbuffered, so that a short write (a full disk) shows in write()'s count: a buffered
+    // QSaveFile would commit a truncated file when its final flush falls short.
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return false;
+    if (file.write(record) != record.size()) {
         file.cancelWriting();
         return false;
     }
