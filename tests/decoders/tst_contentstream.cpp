@@ -1,30 +1,14 @@
 #include "contentformat.h"
 #include "contentstream.h"
 #include "contentstreamdecoder.h"
+#include "contenttimeline.h"
 
 #include <QRandomGenerator>
 #include <QTest>
 
+using namespace ContentTimeline;
+
 namespace {
-
-DisplayEvent page(qint64 ms, const QString &text)
-{
-    DisplayEvent e;
-    e.kind = DisplayEvent::Kind::Page;
-    e.ms = ms;
-    e.page = text;
-    return e;
-}
-
-DisplayEvent wipe(qint64 ms, int start, int end)
-{
-    DisplayEvent e;
-    e.kind = DisplayEvent::Kind::Highlight;
-    e.ms = ms;
-    e.highlightStart = start;
-    e.highlightEnd = end;
-    return e;
-}
 
 QString describe(qint32 frame, const DisplayEvent &e)
 {
@@ -65,17 +49,6 @@ QStringList onTime(const DisplayTimeline &timeline)
     for (const DisplayEvent &e : timeline)
         expected << describe(ContentFormat::frameForMs(e.ms), e);
     return expected;
-}
-
-QByteArray streamBytes(const ContentStream &stream)
-{
-    QByteArray out;
-    for (qint32 frame = 1; frame <= stream.frameCount(); ++frame) {
-        quint8 b[2];
-        stream.frameBytes(frame, b);
-        out.append(char(b[0])).append(char(b[1]));
-    }
-    return out;
 }
 
 // Feeds bytes as frames and checks after every unit what any display relies on.

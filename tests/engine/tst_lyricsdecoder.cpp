@@ -1,29 +1,15 @@
 #include "contentstamp.h"
 #include "contentstream.h"
+#include "contenttimeline.h"
 #include "lyricsdata.h"
 #include "lyricsdecoder.h"
 
 #include <QFile>
 #include <QTest>
 
+using namespace ContentTimeline;
+
 namespace {
-
-DisplayEvent page(qint64 ms, const QString &text)
-{
-    DisplayEvent e;
-    e.ms = ms;
-    e.page = text;
-    return e;
-}
-
-DisplayEvent wipe(qint64 ms, int end)
-{
-    DisplayEvent e;
-    e.kind = DisplayEvent::Kind::Highlight;
-    e.ms = ms;
-    e.highlightEnd = end;
-    return e;
-}
 
 // The engine's queue: frames from..to of a stream, frame f due at f * 10 ms.
 void queueFrames(QList<ContentStamp *> &list, const ContentStream &stream, qint32 from, qint32 to)
