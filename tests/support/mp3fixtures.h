@@ -29,7 +29,9 @@ public:
         double amplitude = 0.5; // of full scale
     };
 
-    // The encoded file's bytes; empty when LAME refused the settings.
+    // The encoded file's bytes; empty when LAME refused the settings or the bit rate left no
+    // room for the info frame (frames need about 200 bytes: 64 kbps from 22 050 Hz up,
+    // 32 kbps at 11 025 Hz).
     static QByteArray encodeSine(const Sine &sine);
     // Encodes and writes to path; false on any failure.
     static bool writeSine(const QString &path, const Sine &sine);
