@@ -112,16 +112,19 @@ ContentStream ContentStream::encode(const DisplayTimeline &timeline)
         const ScheduledEvent &first = events[next];
         const bool isPage = first.event.kind == DisplayEvent::Kind::Page;
         const bool due = first.wantedFrame <= frame && (!isPage || textDone);
-        // Everything due by then becomes one unit: the page, if first, and the last highlight.
+        // Everything due by the frame it can go out in becomes one unit: the page whose text is
+        // through, if there is one (it hides the highlights before it), and the last highlight.
         const qint32 sendFrame = std::max(frame, first.wantedFrame);
-        int through = next;
-        for (int k = isPage ? next + 1 : next; k < n; ++k) {
-            if (events[k].event.kind != DisplayEvent::Kind::Highlight ||
-                events[k].wantedFrame > sendFrame)
-                break;
+        int through = next, shown = isPage ? next : -1;
+        for (int k = next + 1; k < n && events[k].wantedFrame <= sendFrame; ++k) {
+            if (events[k].event.kind == DisplayEvent::Kind::Page) {
+                if (shown >= 0 || k != textPage || !textDone)
+                    break;
+                shown = k;
+            }
             through = k;
         }
-        const DisplayEvent *h = through > next || !isPage ? &events[through].event : nullptr;
+        const DisplayEvent *h = through != shown ? &events[through].event : nullptr;
         quint8 b0 = 0, b1 = 0;
         if (prefixFor(h, b0, b1)) {
             emitUnit(b0, b1); // the registers, ready ahead of time where the stream allows
@@ -129,13 +132,12 @@ ContentStream ContentStream::encode(const DisplayTimeline &timeline)
         }
         if (due) {
             const int end = h ? h->highlightEnd : 0;
-            emitUnit(quint8((isPage ? showPage : highlight) | ((end >> 8) & commandLowMask)),
+            emitUnit(quint8((shown >= 0 ? showPage : highlight) | ((end >> 8) & commandLowMask)),
                      quint8(end));
             held = Registers();
             for (int k = next; k <= through; ++k) {
                 events[k].frame = frame - 1;
-                events[k].superseded =
-                    events[k].event.kind == DisplayEvent::Kind::Highlight && k != through;
+                events[k].superseded = k != through && k != shown;
             }
             next = through + 1;
             continue;

@@ -79,6 +79,7 @@ private slots:
     void firstPageArrivesAsSoonAsItsTextIsThrough();
     void pagesTooLongForTheirGapArriveBackToBack();
     void crowdedHighlightsMergeIntoTheLast();
+    void pageHidesTheWipesOfItsFrame();
     void dueWordsDelayTheNextPageOnlyByTheirFrames();
     void absurdTimesCostNoMemory();
     void longPageIsCutAtACharacterBoundary();
@@ -218,6 +219,23 @@ void TestContentStream::crowdedHighlightsMergeIntoTheLast()
     QCOMPARE(stream.events()[1].frame, f);
     QVERIFY(stream.events()[1].superseded && stream.events()[2].superseded);
     QVERIFY(!stream.events()[3].superseded);
+}
+
+void TestContentStream::pageHidesTheWipesOfItsFrame()
+{
+    // The last word's wipe and the next page a few ms apart: one frame, and the page wins,
+    // so the page is not pushed to the next frame by a wipe nobody would see.
+    const qint32 f = ContentFormat::frameForMs(2990);
+    QCOMPARE(ContentFormat::frameForMs(3003), f);
+    const ContentStream stream = ContentStream::encode(
+        {page(1000, "ab"), wipe(2000, 0, 1), wipe(2990, 0, 2), page(3000, "cd"), wipe(3003, 0, 1)});
+    QCOMPARE(decodeAll(stream),
+             (QStringList{describe(ContentFormat::frameForMs(1000), page(0, "ab")),
+                          describe(ContentFormat::frameForMs(2000), wipe(0, 0, 1)),
+                          describe(f, page(0, "cd")), describe(f, wipe(0, 0, 1))}));
+    QVERIFY(stream.events()[2].superseded);
+    QCOMPARE(stream.events()[2].frame, f);
+    QVERIFY(!stream.events()[3].superseded && !stream.events()[4].superseded);
 }
 
 void TestContentStream::dueWordsDelayTheNextPageOnlyByTheirFrames()
