@@ -129,7 +129,7 @@ bool Mp3Stream::decodeNextFrame(std::uint8_t *pcm, std::uint8_t *contentBytes)
     return true;
 }
 
-bool Mp3Stream::readFrame(std::uint8_t *pcm)
+void Mp3Stream::readFrame(std::uint8_t *pcm)
 {
     size_t filled = 0;
     int idleReads = 0;
@@ -150,7 +150,6 @@ bool Mp3Stream::readFrame(std::uint8_t *pcm)
     }
     // The last frame, or one the decoder could no longer deliver, is completed with silence.
     std::memset(pcm + filled, 0, frameBytes - filled);
-    return filled > 0;
 }
 
 bool Mp3Stream::forward(std::int64_t frames)

@@ -43,7 +43,7 @@ public:
 
 private:
     Mp3Stream(mpg123_handle_struct *handle, std::unique_ptr<BufferedFile> file);
-    bool readFrame(std::uint8_t *pcm);
+    void readFrame(std::uint8_t *pcm); // a whole frame, completed with silence
 
     mpg123_handle_struct *handle = nullptr;
     std::unique_ptr<BufferedFile> file; // read by libmpg123 through the handle
