@@ -98,13 +98,16 @@ ContentStream ContentStream::encode(const DisplayTimeline &timeline)
     int next = 0;      // first event not yet sent
     int textPage = -1; // the page whose text is being sent
     int textSent = 0;  // bytes of it already sent
+    // The events that go out together as the next unit: next..through, the page among them
+    // (-1: none). Grown as frames pass; each event is looked at once while it waits.
+    int groupOf = -1, through = -1, shown = -1;
+    bool frozen = false; // register units went out for the group: it takes no more events
     while (next < n) {
         // The next page's text may go out now: the page before it is already on screen.
-        int upcoming = next;
-        while (upcoming < n && events[upcoming].event.kind != DisplayEvent::Kind::Page)
-            ++upcoming;
-        if (upcoming != textPage) {
-            textPage = upcoming;
+        if (textPage < next) {
+            textPage = next;
+            while (textPage < n && events[textPage].event.kind != DisplayEvent::Kind::Page)
+                ++textPage;
             textSent = 0;
         }
         const bool textDone = textPage == n || textSent >= text[textPage].size();
@@ -115,19 +118,30 @@ ContentStream ContentStream::encode(const DisplayTimeline &timeline)
         // Everything due by the frame it can go out in becomes one unit: the page whose text is
         // through, if there is one (it hides the highlights before it), and the last highlight.
         const qint32 sendFrame = std::max(frame, first.wantedFrame);
-        int through = next, shown = isPage ? next : -1;
-        for (int k = next + 1; k < n && events[k].wantedFrame <= sendFrame; ++k) {
-            if (events[k].event.kind == DisplayEvent::Kind::Page) {
-                if (shown >= 0 || k != textPage || !textDone)
+        if (groupOf != next) {
+            groupOf = through = next;
+            shown = isPage ? next : -1;
+            frozen = false;
+        }
+        while (!frozen && through + 1 < n && events[through + 1].wantedFrame <= sendFrame) {
+            if (events[through + 1].event.kind == DisplayEvent::Kind::Page) {
+                if (shown >= 0 || through + 1 != textPage || !textDone)
                     break;
-                shown = k;
+                shown = through + 1;
             }
-            through = k;
+            ++through;
         }
         const DisplayEvent *h = through != shown ? &events[through].event : nullptr;
+        // Register units go out ahead of time once nothing more can join the group before it is
+        // sent (a page still waiting for its text takes at least that many frames).
+        const qint32 remainingText =
+            isPage && !textDone ? qint32(text[textPage].size() - textSent + 1) / 2 : 0;
+        const bool settled = through + 1 == n || events[through + 1].wantedFrame >
+                                                     std::max(sendFrame, frame + remainingText + 3);
         quint8 b0 = 0, b1 = 0;
-        if (prefixFor(h, b0, b1)) {
-            emitUnit(b0, b1); // the registers, ready ahead of time where the stream allows
+        if ((due || settled) && prefixFor(h, b0, b1)) {
+            emitUnit(b0, b1);
+            frozen = frozen || due;
             continue;
         }
         if (due) {

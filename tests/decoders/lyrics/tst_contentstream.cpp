@@ -82,6 +82,7 @@ private slots:
     void pageHidesTheWipesOfItsFrame();
     void dueWordsDelayTheNextPageOnlyByTheirFrames();
     void absurdTimesCostNoMemory();
+    void aFloodOfWipesCollapses();
     void longPageIsCutAtACharacterBoundary();
     void decoderRules_data();
     void decoderRules();
@@ -275,6 +276,19 @@ void TestContentStream::absurdTimesCostNoMemory()
     QCOMPARE(b[0] | b[1], 0);
     stream.frameBytes(std::numeric_limits<qint32>::min(), b);
     QCOMPARE(b[0] | b[1], 0);
+}
+
+void TestContentStream::aFloodOfWipesCollapses()
+{
+    // A hostile file: 100 000 word stamps within the first second, behind a page whose text
+    // takes 2000 frames. Scheduling stays linear; the page comes with the last wipe, after the
+    // header, the text and one end-register unit (the wipe ends at 4000).
+    DisplayTimeline timeline{page(0, QString(4000, 'x'))};
+    for (int i = 0; i < 100000; ++i)
+        timeline << wipe(i / 100, 0, i % 4000 + 1);
+    const ContentStream stream = ContentStream::encode(timeline);
+    QCOMPARE(decodeAll(stream), (QStringList{describe(2003, page(0, QString(4000, 'x'))),
+                                             describe(2003, wipe(0, 0, 99999 % 4000 + 1))}));
 }
 
 void TestContentStream::longPageIsCutAtACharacterBoundary()
