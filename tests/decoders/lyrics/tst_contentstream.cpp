@@ -83,6 +83,7 @@ private slots:
     void dueWordsDelayTheNextPageOnlyByTheirFrames();
     void absurdTimesCostNoMemory();
     void aFloodOfWipesCollapses();
+    void wipesNeedingRegistersEveryFrameKeepMoving();
     void longPageIsCutAtACharacterBoundary();
     void decoderRules_data();
     void decoderRules();
@@ -289,6 +290,23 @@ void TestContentStream::aFloodOfWipesCollapses()
     const ContentStream stream = ContentStream::encode(timeline);
     QCOMPARE(decodeAll(stream), (QStringList{describe(2003, page(0, QString(4000, 'x'))),
                                              describe(2003, wipe(0, 0, 99999 % 4000 + 1))}));
+}
+
+void TestContentStream::wipesNeedingRegistersEveryFrameKeepMoving()
+{
+    // Wipes on every frame whose ends need a different end register each time: no frame is
+    // free for the register units, so each wipe is late, but each one that goes out is the
+    // newest due and the first goes out after a single register unit.
+    const double frameMs = 26.12245;
+    auto at = [&](int frame) { return qint64(std::ceil((frame - 1) * frameMs)); };
+    DisplayTimeline timeline{page(at(2000), QString(3000, 'x'))};
+    for (int f = 2001; f <= 2040; ++f)
+        timeline << wipe(at(f), 0, f % 2 ? 1100 : 2100);
+    const QStringList seen = decodeAll(ContentStream::encode(timeline));
+    QCOMPARE(seen.first(), describe(2000, page(0, QString(3000, 'x'))));
+    QCOMPARE(seen.at(1), "2002 highlight 0-1100");
+    QVERIFY(seen.size() > 10);
+    QCOMPARE(seen.last().section(' ', 1), "highlight 0-2100");
 }
 
 void TestContentStream::longPageIsCutAtACharacterBoundary()
