@@ -260,12 +260,8 @@ void TestLrcParser::hostile_data()
     QTest::addRow("invalid UTF-8 and surrogates")
         << QByteArray("[00:01]\xed\xa0\x80\xc0\xaf\xff\xfe\xf8\x88\x80\x80\x80");
     QTest::addRow("only stamps") << QByteArray("[00:01][00:02][00:03]<00:04><00:05>");
-    QTest::addRow("UTF-16 lone surrogates") << QByteArray("\xff\xfe[\x00"
-                                                          "0\x00"
-                                                          "0\x00:\x00"
-                                                          "0\x00"
-                                                          "1\x00]\x00\x00\xd8\x00\xdc",
-                                                          24);
+    QTest::addRow("UTF-16 lone surrogates")
+        << QByteArray::fromHex("fffe5b00300030003a00300031005d0000d800dc00d8");
 }
 
 void TestLrcParser::hostile()
