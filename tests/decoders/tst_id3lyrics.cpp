@@ -1,6 +1,7 @@
 #include "id3lyrics.h"
 #include "lrcparser.h"
 #include "pagebuilder.h"
+#include "sheettext.h"
 #include "songlyrics.h"
 
 #include <QFile>
@@ -85,23 +86,6 @@ int syltFrames(const QString &song)
     return file.hasID3v2Tag() ? int(file.ID3v2Tag()->frameList("SYLT").size()) : 0;
 }
 
-QString describe(const LyricSheet &sheet)
-{
-    QStringList out;
-    for (const LyricLine &line : sheet) {
-        QString s = QStringLiteral("%1:%2").arg(line.ms).arg(line.text);
-        QStringList words;
-        for (const LyricWord &w : line.words)
-            words << QStringLiteral("%1@%2-%3").arg(w.ms).arg(w.start).arg(w.end);
-        if (!words.isEmpty())
-            s += QLatin1Char('{') + words.join(QLatin1Char(',')) + QLatin1Char('}');
-        if (line.endMs >= 0)
-            s += QStringLiteral("~%1").arg(line.endMs);
-        out << s;
-    }
-    return out.join(QLatin1String(" | "));
-}
-
 } // namespace
 
 class TestId3Lyrics : public QObject
@@ -174,7 +158,7 @@ void TestId3Lyrics::syltInMpegFrames()
     addSylt(song, {{0, QStringLiteral("first")}, {100, QStringLiteral("second")}},
             SynchronizedLyricsFrame::AbsoluteMpegFrames);
     QString source;
-    QCOMPARE(describe(Id3Lyrics::read(song, &source)),
+    QCOMPARE(sheetText(Id3Lyrics::read(song, &source)),
              QStringLiteral("0:first | %1:second").arg(ms));
     QCOMPARE(source, QStringLiteral("ID3v2 SYLT"));
 }
@@ -209,7 +193,7 @@ void TestId3Lyrics::syltConventions()
 {
     QFETCH(Entries, entries);
     QFETCH(QString, expected);
-    QCOMPARE(describe(Id3Lyrics::fromSyltEntries(entries)), expected);
+    QCOMPARE(sheetText(Id3Lyrics::fromSyltEntries(entries)), expected);
 }
 
 void TestId3Lyrics::syltEntriesRoundTrip_data()
@@ -276,7 +260,7 @@ void TestId3Lyrics::otherSyltTypesIgnored()
     QVERIFY(Id3Lyrics::read(song).isEmpty());
     addSylt(song, {{1000, "sung"}}, SynchronizedLyricsFrame::AbsoluteMilliseconds,
             SynchronizedLyricsFrame::Lyrics, TagLib::String::Latin1);
-    QCOMPARE(describe(Id3Lyrics::read(song)), QStringLiteral("1000:sung"));
+    QCOMPARE(sheetText(Id3Lyrics::read(song)), QStringLiteral("1000:sung"));
 }
 
 void TestId3Lyrics::embedShowsWhatTheSidecarShows()
@@ -327,7 +311,7 @@ void TestId3Lyrics::embedReplacesOlderLyricsOnly()
     QVERIFY(Id3Lyrics::writeSylt(song, LrcParser::parse(QStringLiteral("[00:02]new")), &error));
     QVERIFY(Id3Lyrics::writeSylt(song, LrcParser::parse(QStringLiteral("[00:03]newer")), &error));
     QCOMPARE(syltFrames(song), 2); // the newest lyrics and the untouched chords
-    QCOMPARE(describe(Id3Lyrics::read(song)), QStringLiteral("3000:newer"));
+    QCOMPARE(sheetText(Id3Lyrics::read(song)), QStringLiteral("3000:newer"));
 
     TagLib::MPEG::File file(QFile::encodeName(song).constData());
     QCOMPARE(file.ID3v2Tag()->title(), TagLib::String("A Title"));
