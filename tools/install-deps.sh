@@ -7,6 +7,7 @@ packages=(
     g++ cmake ninja-build pkg-config git
     qt6-base-dev libsdl2-dev libmpg123-dev libtag1-dev libuchardet-dev
     libmp3lame-dev
+    dbus-daemon
 )
 
 missing=()

@@ -1,0 +1,138 @@
+#include "entry.h"
+
+#include "mainwindow.h"
+#include "preferences.h"
+#include "screensaver.h"
+#include "singleinstance.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+
+bool haveCommandLineFile = false;
+QString commandLineFile;
+
+// Every single-instance class; those not yet in the program are named only.
+class Toolbar;
+class PlayListToolbar;
+class PlayListMenu;
+class PlayListWindow;
+class Menu;
+class MP3Object;
+class SoundOutput;
+
+int createClassMutexes()
+{
+    using MakeMutex = bool (*)();
+    const MakeMutex makingOrder[] = {
+        SingleInstance<Preferences>::createClassMutex,
+        SingleInstance<Toolbar>::createClassMutex,
+        SingleInstance<PlayListToolbar>::createClassMutex,
+        SingleInstance<PlayListMenu>::createClassMutex,
+        SingleInstance<PlayListWindow>::createClassMutex,
+        SingleInstance<Menu>::createClassMutex,
+        SingleInstance<MainWindow>::createClassMutex,
+        SingleInstance<MP3Object>::createClassMutex,
+        SingleInstance<SoundOutput>::createClassMutex,
+    };
+    int lastMissing = 0;
+    for (int position = 1; position <= int(std::size(makingOrder)); ++position) {
+        if (!makingOrder[position - 1]())
+            lastMissing = position;
+    }
+    return lastMissing;
+}
+
+void destroyInstances()
+{
+    // The sound output goes first: the playback engine that uses it is gone by now.
+    SingleInstance<SoundOutput>::destroy();
+    SingleInstance<MP3Object>::destroy();
+    SingleInstance<MainWindow>::destroy();
+    SingleInstance<Menu>::destroy();
+    SingleInstance<PlayListWindow>::destroy();
+    SingleInstance<PlayListMenu>::destroy();
+    SingleInstance<PlayListToolbar>::destroy();
+    SingleInstance<Toolbar>::destroy();
+    SingleInstance<Preferences>::destroy();
+}
+
+QString preferencesFileName(const QString &program)
+{
+    const QString name = QLatin1String(Preferences::fileBaseName);
+    const int cut =
+        std::max(program.lastIndexOf(QLatin1Char('/')), program.lastIndexOf(QLatin1Char('\\')));
+    QStringList besideProgram;
+    if (cut >= 0)
+        besideProgram << program.left(cut + 1) + name;
+    besideProgram << QCoreApplication::applicationDirPath() + QLatin1Char('/') + name;
+    for (const QString &candidate : std::as_const(besideProgram)) {
+        if (QFileInfo(candidate).isFile())
+            return candidate;
+    }
+    return Preferences::standardFileName();
+}
+
+QApplication *createApplication(int &argc, char **argv)
+{
+    auto *application = new (std::nothrow) QApplication(argc, argv);
+    if (!application)
+        return nullptr;
+    if (createClassMutexes() != 0 ||
+        !Preferences::Instance(preferencesFileName(QFile::decodeName(argv[0])))) {
+        destroyInstances();
+        delete application;
+        return nullptr;
+    }
+    // argc and argv no longer hold the options the toolkit took for itself.
+    if (argc > 1) {
+        haveCommandLineFile = true;
+        commandLineFile = QFile::decodeName(argv[1]);
+    }
+    return application;
+}
+
+MainWindow *createMainWindow()
+{
+    MainWindow *window = MainWindow::Instance();
+    if (!window) {
+        qFatal("Unable to obtain Memory for MainWindow!\n");
+        return nullptr;
+    }
+    window->setWindowTitle(QStringLiteral("Vantrel Kivo Player"));
+    window->show();
+    return window;
+}
+
+int runPlayer(int argc, char **argv)
+{
+    // The audio output's audioFeedActive starts cleared with the audio output itself.
+    haveCommandLineFile = false;
+    commandLineFile = QLatin1String("");
+    readScreenSaverSetting();
+    // The class mutexes start null: destroyInstances leaves them so, and they begin so.
+
+    QApplication *application = createApplication(argc, argv);
+    if (!application) {
+        qFatal("Error: unable to obtain the memory needed for the application.");
+        return 1;
+    }
+    MainWindow *window = createMainWindow();
+    if (!window) {
+        qFatal("Error: unable to create top level window");
+        return 2;
+    }
+    // The command-line file is handed to the main menu's load once the main window has a menu.
+    QObject::connect(application, &QGuiApplication::lastWindowClosed, application,
+                     &QCoreApplication::quit);
+    const int result = application->exec();
+
+    // Nothing is written here: every setter has already written the preferences file.
+    if (Preferences::hasAnInstance())
+        delete Preferences::Instance();
+    delete window;
+    destroyInstances();
+    delete application;
+    restoreScreenSaver();
+    return result;
+}

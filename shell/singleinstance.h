@@ -1,0 +1,214 @@
+#ifndef SINGLEINSTANCE_H
+#define SINGLEINSTANCE_H
+
+#include <QMutexLocker>
+#include <QRecursiveMutex>
+#include <QtGlobal>
+
+#include <atomic>
+#include <new>
+#include <utility>
+
+// What a single-instance class says about itself: its warning texts and how strictly each of
+// its accessors insists on the class mutex. A class states its rules once, next to its
+// accessors, by chaining the pieces that differ from the plain defaults:
+//
+//     static constexpr InstanceRules instanceRules =
+//         InstanceRules()
+//             .failureWarning("Unable to make a new PlayListMenu!")
+//             .noDataWarning("Did not have an instance of PlayListMenu! ...")
+//             .instanceNeedsClassMutex("Instance Called without a MUTEX to lock in ...")
+//             .hasAnInstanceNeedsClassMutex("hasAnInstance Called without a MUTEX to lock in ...");
+//
+// Plain defaults: both Instance forms and hasAnInstance lock the class mutex without checking
+// that it exists (they are meant to be called only while the class mutexes exist; without one
+// they run unlocked), nothing is warned.
+//
+// The other rows, for reference: the main window and the playback engine warn from
+// hasAnInstance only (hasAnInstanceNeedsClassMutex), the engine's Instance() without data being
+// existing() with no noDataWarning, so silent; the sound output returns null silently from both
+// Instance forms without its class mutex (instanceNeedsClassMutex() with no text) and reads its
+// pointer unlocked in hasAnInstance (hasAnInstanceReadsUnlocked). Classes whose Instance() needs
+// no data, or builds from default data, call obtain() from it.
+struct InstanceRules
+{
+    // Warned when allocating or constructing the instance yields nothing.
+    const char *constructionFailed = nullptr;
+    // Warned by Instance() without construction data while no instance exists.
+    const char *noInstance = nullptr;
+    // Both Instance forms return null when the class mutex is missing...
+    bool instanceNeedsMutex = false;
+    // ...and warn this text first (null: silently).
+    const char *instanceWithoutMutex = nullptr;
+    // hasAnInstance returns false with this warning when the class mutex is missing.
+    const char *hasAnInstanceWithoutMutex = nullptr;
+    // hasAnInstance reads the instance pointer without taking the class mutex.
+    bool hasAnInstanceUnlocked = false;
+
+    constexpr InstanceRules failureWarning(const char *text) const
+    {
+        InstanceRules rules = *this;
+        rules.constructionFailed = text;
+        return rules;
+    }
+    constexpr InstanceRules noDataWarning(const char *text) const
+    {
+        InstanceRules rules = *this;
+        rules.noInstance = text;
+        return rules;
+    }
+    constexpr InstanceRules instanceNeedsClassMutex(const char *warning = nullptr) const
+    {
+        InstanceRules rules = *this;
+        rules.instanceNeedsMutex = true;
+        rules.instanceWithoutMutex = warning;
+        return rules;
+    }
+    constexpr InstanceRules hasAnInstanceNeedsClassMutex(const char *warning) const
+    {
+        InstanceRules rules = *this;
+        rules.hasAnInstanceWithoutMutex = warning;
+        return rules;
+    }
+    constexpr InstanceRules hasAnInstanceReadsUnlocked() const
+    {
+        InstanceRules rules = *this;
+        rules.hasAnInstanceUnlocked = true;
+        return rules;
+    }
+};
+
+// The class-level half of a single-instance class T: the class mutex (recursive) and the pointer
+// to the one instance. T keeps its public accessors and forwards to these:
+//
+//     Menu *Menu::Instance(QMenuBar *bar)
+//     {
+//         return SingleInstance<Menu>::obtain(instanceRules, bar);
+//     }
+//     Menu *Menu::Instance() { return SingleInstance<Menu>::existing(instanceRules); }
+//     bool Menu::hasAnInstance() { return SingleInstance<Menu>::hasAnInstance(instanceRules); }
+//
+// When T's constructor is private, T befriends SingleInstance<T>. T's destructor opens its body
+// with a DestructorLock, declared before the locker of the object's own mutex, so the class mutex
+// is taken first and released last, and the instance pointer is cleared on the way out:
+//
+//     Menu::~Menu()
+//     {
+//         SingleInstance<Menu>::DestructorLock classLock(this); // guards Menu's instance pointer
+//         QMutexLocker locker(&mutex); // guards the menu's own parts while they go
+//         ...delete the parts it owns...
+//     }
+//
+// The entry point makes the class mutex (createClassMutex) before the first access and destroys
+// the remaining instance and the mutex (destroy) at shut-down. Neither needs T to be a complete
+// type, so the entry point lists every single-instance class by forward declaration.
+// Called on the GUI thread, except hasAnInstance with hasAnInstanceReadsUnlocked, which any
+// thread may call.
+template <class T> class SingleInstance
+{
+public:
+    // Makes the class mutex if it is missing; false when it could not be allocated.
+    static bool createClassMutex()
+    {
+        if (!classMutex)
+            classMutex = new (std::nothrow) QRecursiveMutex;
+        return classMutex != nullptr;
+    }
+
+    static bool hasClassMutex() { return classMutex != nullptr; }
+
+    // Deletes the instance if one exists, then the class mutex. Nothing without a class mutex.
+    static void destroy()
+    {
+        if (!classMutex)
+            return;
+        T *remaining = nullptr;
+        {
+            QMutexLocker locker(classMutex); // guards the instance pointer
+            remaining = instance.load();
+        }
+        if (remaining)
+            deleteInstance(remaining); // its DestructorLock clears the pointer
+        delete classMutex;
+        classMutex = nullptr;
+    }
+
+    // Instance with construction data: the existing instance, or a new one built from args. The
+    // pointer is stored once the constructor has returned, as the instance is only complete then.
+    template <class... Args> static T *obtain(const InstanceRules &rules, Args &&...args)
+    {
+        if (!mutexAllowsInstance(rules))
+            return nullptr;
+        QMutexLocker locker(classMutex); // guards the instance pointer
+        if (!instance.load()) {
+            deleteInstance = [](T *object) { delete object; };
+            T *made = new (std::nothrow) T(std::forward<Args>(args)...);
+            if (!made && rules.constructionFailed)
+                qWarning("%s", rules.constructionFailed);
+            instance.store(made);
+        }
+        return instance.load();
+    }
+
+    // Instance without construction data: the existing instance or null; constructs nothing.
+    static T *existing(const InstanceRules &rules)
+    {
+        if (!mutexAllowsInstance(rules))
+            return nullptr;
+        QMutexLocker locker(classMutex); // guards the instance pointer
+        T *current = instance.load();
+        if (!current && rules.noInstance)
+            qWarning("%s", rules.noInstance);
+        return current;
+    }
+
+    static bool hasAnInstance(const InstanceRules &rules)
+    {
+        if (rules.hasAnInstanceUnlocked)
+            return instance.load() != nullptr;
+        if (!classMutex && rules.hasAnInstanceWithoutMutex) {
+            qWarning("%s", rules.hasAnInstanceWithoutMutex);
+            return false;
+        }
+        QMutexLocker locker(classMutex); // guards the instance pointer
+        return instance.load() != nullptr;
+    }
+
+    // Held for the whole body of T's destructor: takes the class mutex on construction; on
+    // destruction clears the instance pointer (if it still names this object), then releases
+    // the class mutex.
+    class DestructorLock
+    {
+    public:
+        explicit DestructorLock(T *object) : object(object), locker(classMutex) {}
+        ~DestructorLock()
+        {
+            T *expected = object;
+            instance.compare_exchange_strong(expected, nullptr);
+        }
+        DestructorLock(const DestructorLock &) = delete;
+        DestructorLock &operator=(const DestructorLock &) = delete;
+
+    private:
+        T *object = nullptr;
+        QMutexLocker<QRecursiveMutex> locker; // guards the instance pointer
+    };
+
+private:
+    static bool mutexAllowsInstance(const InstanceRules &rules)
+    {
+        if (classMutex || !rules.instanceNeedsMutex)
+            return true;
+        if (rules.instanceWithoutMutex)
+            qWarning("%s", rules.instanceWithoutMutex);
+        return false;
+    }
+
+    static inline QRecursiveMutex *classMutex = nullptr;
+    // Atomic so that an unlocked hasAnInstance is a plain read, never a data race.
+    static inline std::atomic<T *> instance{nullptr};
+    // Set where T is complete (obtain), so destroy works from a forward declaration.
+    static inline void (*deleteInstance)(T *) = nullptr;
+};
+
+#endif // SINGLEINSTANCE_H
