@@ -2,6 +2,7 @@
 #include "jsonline.h"
 
 #include "lrcparser.h"
+#include "mp3fixtures.h"
 #include "pagebuilder.h"
 #include "songlyrics.h"
 
@@ -30,23 +31,6 @@ DisplayEvent wipe(qint64 ms, int end)
     e.ms = ms;
     e.highlightEnd = end;
     return e;
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(bytes) == bytes.size();
-}
-
-// MPEG-1 layer III frames, 44 100 Hz, 128 kbps, silent: a song as far as tags are concerned.
-QByteArray silentSong(int frames)
-{
-    QByteArray frame(417, '\0');
-    frame[0] = char(0xff);
-    frame[1] = char(0xfb);
-    frame[2] = char(0x90);
-    return frame.repeated(frames);
 }
 
 struct Run
@@ -200,9 +184,11 @@ void TestKivoLyrics::embedFailures()
     QFETCH(QStringList, args);
     QFETCH(int, exitCode);
     QFETCH(QString, message);
-    QVERIFY(writeFile(dir.filePath(QStringLiteral("song.mp3")), silentSong(40)));
-    QVERIFY(writeFile(dir.filePath(QStringLiteral("good.lrc")), "[00:01]a\n"));
-    QVERIFY(writeFile(dir.filePath(QStringLiteral("untimed.lrc")), "[ar:Someone]\nno stamps\n"));
+    QVERIFY(Mp3Fixtures::writeFile(dir.filePath(QStringLiteral("song.mp3")),
+                                   Mp3Fixtures::emptyFrames(40)));
+    QVERIFY(Mp3Fixtures::writeFile(dir.filePath(QStringLiteral("good.lrc")), "[00:01]a\n"));
+    QVERIFY(Mp3Fixtures::writeFile(dir.filePath(QStringLiteral("untimed.lrc")),
+                                   "[ar:Someone]\nno stamps\n"));
     QStringList paths;
     for (const QString &arg : args)
         paths << (arg.contains(QLatin1Char('.')) ? dir.filePath(arg) : arg);
@@ -221,10 +207,10 @@ void TestKivoLyrics::embedMatchesSidecar()
         "[00:02.40][00:05.00]chorus line\r\n[00:03.00]\r\n[00:03.50]last\r\n";
     const QString tagged = dir.filePath(QStringLiteral("tagged.mp3"));
     const QString beside = dir.filePath(QStringLiteral("beside.mp3"));
-    QVERIFY(writeFile(tagged, silentSong(300)));
-    QVERIFY(writeFile(beside, silentSong(300)));
-    QVERIFY(writeFile(dir.filePath(QStringLiteral("beside.lrc")), lrc));
-    QVERIFY(writeFile(dir.filePath(QStringLiteral("words.lrc")), lrc));
+    QVERIFY(Mp3Fixtures::writeFile(tagged, Mp3Fixtures::emptyFrames(300)));
+    QVERIFY(Mp3Fixtures::writeFile(beside, Mp3Fixtures::emptyFrames(300)));
+    QVERIFY(Mp3Fixtures::writeFile(dir.filePath(QStringLiteral("beside.lrc")), lrc));
+    QVERIFY(Mp3Fixtures::writeFile(dir.filePath(QStringLiteral("words.lrc")), lrc));
 
     const Run run = kivoLyrics({QStringLiteral("embed"), tagged, dir.filePath("words.lrc")});
     QCOMPARE(run.exitCode, 0);
@@ -238,7 +224,7 @@ void TestKivoLyrics::embedMatchesSidecar()
     QCOMPARE(fromTag.timeline(), PageBuilder::build(LrcParser::parse(lrc)));
 
     // Embedding again replaces the lyrics rather than adding a second set.
-    QVERIFY(writeFile(dir.filePath(QStringLiteral("words.lrc")), "[00:01]replaced"));
+    QVERIFY(Mp3Fixtures::writeFile(dir.filePath(QStringLiteral("words.lrc")), "[00:01]replaced"));
     QCOMPARE(kivoLyrics({QStringLiteral("embed"), tagged, dir.filePath("words.lrc")}).exitCode, 0);
     QCOMPARE(SongLyrics::forSong(tagged).timeline().first().page, QStringLiteral("replaced"));
 
