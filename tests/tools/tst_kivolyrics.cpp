@@ -57,6 +57,23 @@ Run kivoLyrics(const QStringList &args)
     return run;
 }
 
+// Two copies of a silent song: "tagged.mp3", into which the tool embeds the lyrics, and
+// "beside.mp3" with the same lyrics in "beside.lrc". Returns the embed run.
+Run songPair(const QTemporaryDir &dir, const QByteArray &lrc, int frames)
+{
+    const QString lyrics = dir.filePath(QStringLiteral("lyrics.lrc"));
+    for (const char *name : {"tagged.mp3", "beside.mp3"}) {
+        if (!Mp3Fixtures::writeFile(dir.filePath(QLatin1String(name)),
+                                    Mp3Fixtures::emptyFrames(frames)))
+            return {};
+    }
+    if (!Mp3Fixtures::writeFile(dir.filePath(QStringLiteral("beside.lrc")), lrc) ||
+        !Mp3Fixtures::writeFile(lyrics, lrc))
+        return {};
+    return kivoLyrics(
+        {QStringLiteral("embed"), dir.filePath(QStringLiteral("tagged.mp3")), lyrics});
+}
+
 } // namespace
 
 class TestKivoLyrics : public QObject
@@ -233,12 +250,7 @@ void TestKivoLyrics::embedMatchesSidecar()
         "[00:02.40][00:05.00]chorus line\r\n[00:03.00]\r\n[00:03.50]last\r\n";
     const QString tagged = dir.filePath(QStringLiteral("tagged.mp3"));
     const QString beside = dir.filePath(QStringLiteral("beside.mp3"));
-    QVERIFY(Mp3Fixtures::writeFile(tagged, Mp3Fixtures::emptyFrames(300)));
-    QVERIFY(Mp3Fixtures::writeFile(beside, Mp3Fixtures::emptyFrames(300)));
-    QVERIFY(Mp3Fixtures::writeFile(dir.filePath(QStringLiteral("beside.lrc")), lrc));
-    QVERIFY(Mp3Fixtures::writeFile(dir.filePath(QStringLiteral("words.lrc")), lrc));
-
-    const Run run = kivoLyrics({QStringLiteral("embed"), tagged, dir.filePath("words.lrc")});
+    const Run run = songPair(dir, lrc, 300);
     QCOMPARE(run.exitCode, 0);
     QVERIFY2(run.out.contains(QLatin1String("5 lyric lines with 4 timed words")),
              qPrintable(run.out));
@@ -251,11 +263,11 @@ void TestKivoLyrics::embedMatchesSidecar()
 
     // Embedding again replaces the lyrics rather than adding a second set.
     QVERIFY(Mp3Fixtures::writeFile(dir.filePath(QStringLiteral("words.lrc")), "[00:01]replaced"));
-    QCOMPARE(kivoLyrics({QStringLiteral("embed"), tagged, dir.filePath("words.lrc")}).exitCode, 0);
+    QCOMPARE(kivoLyrics({QStringLiteral("embed"), tagged, dir.filePath("lyrics.lrc")}).exitCode, 0);
     QCOMPARE(SongLyrics::forSong(tagged).timeline().first().page, QStringLiteral("replaced"));
 
     // A sidecar would hide what was stored: the tool says so.
-    const Run hidden = kivoLyrics({QStringLiteral("embed"), beside, dir.filePath("words.lrc")});
+    const Run hidden = kivoLyrics({QStringLiteral("embed"), beside, dir.filePath("lyrics.lrc")});
     QCOMPARE(hidden.exitCode, 0);
     QVERIFY(hidden.err.contains(QLatin1String("beside.lrc")));
 }
@@ -345,11 +357,7 @@ void TestKivoLyrics::showSameForEmbeddedAndSidecar()
         "[00:04.00][00:07.00]\xf0\x9f\x9a\xa3 gently\n[00:05.00]down the stream\n";
     const QString tagged = dir.filePath(QStringLiteral("tagged.mp3"));
     const QString beside = dir.filePath(QStringLiteral("beside.mp3"));
-    QVERIFY(Mp3Fixtures::writeFile(tagged, Mp3Fixtures::emptyFrames(350)));
-    QVERIFY(Mp3Fixtures::writeFile(beside, Mp3Fixtures::emptyFrames(350)));
-    QVERIFY(Mp3Fixtures::writeFile(dir.filePath(QStringLiteral("beside.lrc")), lrc));
-    QVERIFY(Mp3Fixtures::writeFile(dir.filePath(QStringLiteral("row.lrc")), lrc));
-    QCOMPARE(kivoLyrics({QStringLiteral("embed"), tagged, dir.filePath("row.lrc")}).exitCode, 0);
+    QCOMPARE(songPair(dir, lrc, 350).exitCode, 0);
 
     const Run fromTag = kivoLyrics({QStringLiteral("show"), QStringLiteral("--json"), tagged});
     const Run fromFile = kivoLyrics({QStringLiteral("show"), QStringLiteral("--json"), beside});
