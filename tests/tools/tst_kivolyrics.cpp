@@ -262,7 +262,7 @@ void TestKivoLyrics::embedMatchesSidecar()
     QCOMPARE(fromTag.timeline(), PageBuilder::build(LrcParser::parse(lrc)));
 
     // Embedding again replaces the lyrics rather than adding a second set.
-    QVERIFY(Mp3Fixtures::writeFile(dir.filePath(QStringLiteral("words.lrc")), "[00:01]replaced"));
+    QVERIFY(Mp3Fixtures::writeFile(dir.filePath(QStringLiteral("lyrics.lrc")), "[00:01]replaced"));
     QCOMPARE(kivoLyrics({QStringLiteral("embed"), tagged, dir.filePath("lyrics.lrc")}).exitCode, 0);
     QCOMPARE(SongLyrics::forSong(tagged).timeline().first().page, QStringLiteral("replaced"));
 
