@@ -5,6 +5,7 @@
 #include "lyricsdecoder.h"
 
 #include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace ContentTimeline;
@@ -66,14 +67,17 @@ private slots:
     void songWithoutLyricsStillMoves();
 
 private:
-    const QString song = QStringLiteral("song.mp3");
+    QTemporaryDir dir;
+    QString song;
     QList<ContentStamp *> list;
 };
 
 void TestLyricsDecoder::initTestCase()
 {
     // Lyrics beside the song make the content library ready; the stamps carry our own stream.
-    QFile lrc("song.lrc");
+    QVERIFY(dir.isValid());
+    song = dir.filePath("song.mp3");
+    QFile lrc(dir.filePath("song.lrc"));
     QVERIFY(lrc.open(QIODevice::WriteOnly));
     lrc.write("[00:00.50]la la la\n[00:02.00]la\n");
     lrc.close();
@@ -194,7 +198,7 @@ void TestLyricsDecoder::restartAtAFrameShowsWhatPlayingThroughShowed()
 void TestLyricsDecoder::songWithoutLyricsStillMoves()
 {
     QTest::ignoreMessage(QtWarningMsg, "UNABLE TO INITALIZE IMCX stuff!");
-    LyricsDecoder decoder(QStringLiteral("silent.mp3"), &list);
+    LyricsDecoder decoder(dir.filePath("silent.mp3"), &list);
     Announcements shown(&decoder);
     queueFrames(list, twoPages, 1, 40);
     QCOMPARE(decoder.processDue(1'000'000), 40);
