@@ -5,10 +5,8 @@
 #include "id3lyrics.h"
 #include "jsonline.h"
 #include "lrcparser.h"
-#include "songlyrics.h"
-#ifdef KIVO_LYRICS_SHOW
 #include "lyricsshow.h"
-#endif
+#include "songlyrics.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -82,7 +80,6 @@ int show(const QString &song, bool json)
 {
     if (!exists(song))
         return fail(QStringLiteral("%1: no such file").arg(song));
-#ifdef KIVO_LYRICS_SHOW
     const SongLyrics lyrics = SongLyrics::forSong(song);
     LyricsShow run;
     QString error;
@@ -114,10 +111,6 @@ int show(const QString &song, bool json)
         say(stderr, problem);
     say(stderr, report.summary());
     return 0;
-#else
-    Q_UNUSED(json);
-    return fail(QStringLiteral("show is not available: built without the decoder libraries"));
-#endif
 }
 
 } // namespace
