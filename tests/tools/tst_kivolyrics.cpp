@@ -280,6 +280,8 @@ void TestKivoLyrics::showFailures_data()
                                     << "not MPEG audio";
     QTest::addRow("no lyrics") << "plain.mp3"
                                << "no lyrics found";
+    QTest::addRow("untimed lyrics beside it") << "bare.mp3"
+                                              << "bare.LRC: no timed lyrics in it";
 }
 
 void TestKivoLyrics::showFailures()
@@ -291,6 +293,10 @@ void TestKivoLyrics::showFailures()
     QVERIFY(Mp3Fixtures::writeFile(dir.filePath(QStringLiteral("notes.lrc")), "[00:01]a"));
     QVERIFY(Mp3Fixtures::writeFile(dir.filePath(QStringLiteral("plain.mp3")),
                                    Mp3Fixtures::emptyFrames(50)));
+    QVERIFY(Mp3Fixtures::writeFile(dir.filePath(QStringLiteral("bare.mp3")),
+                                   Mp3Fixtures::emptyFrames(50)));
+    QVERIFY(Mp3Fixtures::writeFile(dir.filePath(QStringLiteral("bare.LRC")),
+                                   "[ti:Song]\nWords without times\n"));
     const Run run = kivoLyrics({QStringLiteral("show"), dir.filePath(song)});
     QCOMPARE(run.exitCode, 1);
     QVERIFY2(run.err.contains(message), qPrintable(run.err));
@@ -364,6 +370,15 @@ void TestKivoLyrics::showSameForEmbeddedAndSidecar()
     QCOMPARE(text.exitCode, 0);
     QCOMPARE(text.out.count(QLatin1Char('\n')), fromTag.out.count(QLatin1Char('\n')));
     QVERIFY(text.out.contains(QLatin1String("highlight [0,16)")));
+
+    // An untimed sidecar does not hide the stored lyrics, and the tool says it was passed over.
+    QVERIFY(
+        Mp3Fixtures::writeFile(dir.filePath(QStringLiteral("tagged.lrc")), "[ti:Only a title]"));
+    const Run passedOver = kivoLyrics({QStringLiteral("show"), QStringLiteral("--json"), tagged});
+    QCOMPARE(passedOver.exitCode, 0);
+    QCOMPARE(passedOver.out, fromTag.out);
+    QVERIFY(passedOver.err.startsWith(QLatin1String("tagged.lrc has no timed lyrics and is "
+                                                    "passed over\nlyrics from ID3v2 SYLT\n")));
 }
 
 QTEST_GUILESS_MAIN(TestKivoLyrics)
