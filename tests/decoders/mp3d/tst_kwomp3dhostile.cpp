@@ -75,7 +75,7 @@ private slots:
 
     void failsToOpen_data();
     void failsToOpen();
-    void directoryAndPipeFailWithoutBlocking();
+    void nonFilesFailWithoutBlocking();
     void shorterStreamNeverLonger_data();
     void shorterStreamNeverLonger();
     void garbageInTheMiddleIsSkipped_data();
@@ -165,7 +165,7 @@ void TestKwoMp3dHostile::failsToOpen()
     QVERIFY(!KWO_MP3D_DecodeNextFrame(pcm, content));
 }
 
-void TestKwoMp3dHostile::directoryAndPipeFailWithoutBlocking()
+void TestKwoMp3dHostile::nonFilesFailWithoutBlocking()
 {
     QVERIFY(!open(dir.path()));
     QVERIFY(!open(dir.filePath("does not exist.mp3")));
@@ -174,6 +174,7 @@ void TestKwoMp3dHostile::directoryAndPipeFailWithoutBlocking()
     QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     QVERIFY(!open(fifo));
     QVERIFY(!open("/dev/zero"));
+    QVERIFY(!open("/dev/null"));
     // Unreadable (root reads anything, so only checked when the mode means something).
     const QString locked = write("locked.mp3", tone(0.2));
     QFile::setPermissions(locked, QFileDevice::WriteOwner);
