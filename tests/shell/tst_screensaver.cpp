@@ -11,10 +11,16 @@
 #include <QThread>
 #include <QtTest>
 
+#include <functional>
+#include <map>
+
 namespace {
 
 const QString serviceName = QStringLiteral("org.freedesktop.ScreenSaver");
 const QString objectPath = QStringLiteral("/org/freedesktop/ScreenSaver");
+
+QMutex serviceMutex;
+QStringList serviceCalls; // guarded by serviceMutex: every call any stand-in service answered
 
 // Answers on its own thread, as a real service answers from another process.
 class FakeScreenSaver : public QObject, protected QDBusContext
@@ -23,68 +29,40 @@ class FakeScreenSaver : public QObject, protected QDBusContext
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.ScreenSaver")
 
 public:
-    QStringList calls() const
-    {
-        QMutexLocker locker(&mutex); // guards the call log
-        return log;
-    }
-    void setRefusing(bool refuse)
-    {
-        QMutexLocker locker(&mutex); // guards refusing
-        refusing = refuse;
-    }
+    explicit FakeScreenSaver(bool refusing) : refusing(refusing) {}
 
 public slots:
     uint Inhibit(const QString &application, const QString &reason)
     {
-        QMutexLocker locker(&mutex); // guards the call log and the cookies
         if (refusing) {
             sendErrorReply(QDBusError::AccessDenied, QStringLiteral("no"));
             return 0;
         }
-        log << QStringLiteral("Inhibit %1 (%2) -> %3").arg(application, reason).arg(nextCookie);
+        QMutexLocker locker(&serviceMutex); // guards the call log
+        serviceCalls
+            << QStringLiteral("Inhibit %1 (%2) -> %3").arg(application, reason).arg(nextCookie);
         return nextCookie++;
     }
     void UnInhibit(uint cookie)
     {
-        QMutexLocker locker(&mutex); // guards the call log
-        log << QStringLiteral("UnInhibit %1").arg(cookie);
+        QMutexLocker locker(&serviceMutex); // guards the call log
+        serviceCalls << QStringLiteral("UnInhibit %1").arg(cookie);
     }
 
 private:
-    mutable QMutex mutex;
-    QStringList log;
-    uint nextCookie = 41;
-    bool refusing = false;
+    const bool refusing;
+    uint nextCookie = 41; // only touched on the service's thread
 };
 
-// Collects the debug messages issued while it lives.
-class DebugMessages
+QStringList debugMessages;
+QtMessageHandler previousHandler = nullptr;
+void collectDebug(QtMsgType type, const QMessageLogContext &context, const QString &text)
 {
-public:
-    DebugMessages()
-    {
-        current = this;
-        previous = qInstallMessageHandler(handler);
-    }
-    ~DebugMessages()
-    {
-        qInstallMessageHandler(previous);
-        current = nullptr;
-    }
-    QStringList seen;
-
-private:
-    static void handler(QtMsgType type, const QMessageLogContext &context, const QString &text)
-    {
-        if (type == QtDebugMsg)
-            current->seen << text;
-        else
-            current->previous(type, context, text);
-    }
-    static inline DebugMessages *current = nullptr;
-    QtMessageHandler previous = nullptr;
-};
+    if (type == QtDebugMsg)
+        debugMessages << text;
+    else
+        previousHandler(type, context, text);
+}
 
 QString busAddress;
 
@@ -97,15 +75,13 @@ class ScreenSaverTest : public QObject
 private slots:
     void initTestCase();
     void cleanupTestCase();
-    void cleanup();
+    void cleanup() { withdrawService(); }
 
-    void withoutServiceEachOperationOnlyReports();
-    void inhibitsOnceAndReleasesWhatItHolds();
-    void refusedInhibitionIsReportedAndNotReleased();
-    void serviceGoneWhileInhibited();
+    void operations_data();
+    void operations();
 
 private:
-    bool offerService();
+    void offerService(bool refusing);
     void withdrawService();
 
     QThread serviceThread;
@@ -115,27 +91,24 @@ private:
 void ScreenSaverTest::initTestCase()
 {
     serviceThread.start();
+    previousHandler = qInstallMessageHandler(collectDebug);
 }
 
 void ScreenSaverTest::cleanupTestCase()
 {
+    qInstallMessageHandler(previousHandler);
     withdrawService();
     serviceThread.quit();
     serviceThread.wait();
 }
 
-void ScreenSaverTest::cleanup()
+void ScreenSaverTest::offerService(bool refusing)
 {
-    withdrawService();
-}
-
-bool ScreenSaverTest::offerService()
-{
-    fake = new FakeScreenSaver;
+    fake = new FakeScreenSaver(refusing);
     fake->moveToThread(&serviceThread);
     QDBusConnection bus = QDBusConnection::connectToBus(busAddress, QStringLiteral("service"));
-    return bus.registerObject(objectPath, fake, QDBusConnection::ExportAllSlots) &&
-           bus.registerService(serviceName);
+    QVERIFY(bus.registerObject(objectPath, fake, QDBusConnection::ExportAllSlots));
+    QVERIFY(bus.registerService(serviceName));
 }
 
 void ScreenSaverTest::withdrawService()
@@ -152,59 +125,51 @@ void ScreenSaverTest::withdrawService()
     QTRY_VERIFY(!QDBusConnection::sessionBus().interface()->isServiceRegistered(serviceName));
 }
 
-void ScreenSaverTest::withoutServiceEachOperationOnlyReports()
+void ScreenSaverTest::operations_data()
 {
-    DebugMessages messages;
-    readScreenSaverSetting();
-    suspendScreenSaver();
-    restoreScreenSaver();
-    QCOMPARE(messages.seen, (QStringList{"Unable to find original Screen Save Setting!",
-                                         "Unable to set non screen saver mode!",
-                                         "Unable to set screen save back to original mode!"}));
+    // The steps: r read the setting, s switch the saver off, b set it back, + offer the service,
+    // ! offer a service that refuses, - withdraw it.
+    QTest::addColumn<QString>("steps");
+    QTest::addColumn<QStringList>("messages");
+    QTest::addColumn<QStringList>("calls");
+    const QString inhibit =
+        QStringLiteral("Inhibit Vantrel Kivo Player (Playing karaoke lyrics) -> ");
+    QTest::addRow("no service: each operation only reports")
+        << "rsb"
+        << QStringList{"Unable to find original Screen Save Setting!",
+                       "Unable to set non screen saver mode!",
+                       "Unable to set screen save back to original mode!"}
+        << QStringList();
+    // Nothing held is not released; reading again forgets the inhibition.
+    QTest::addRow("inhibits once, releases what it holds")
+        << "+rbssbbsrb" << QStringList()
+        << QStringList{inhibit + "41", "UnInhibit 41", inhibit + "42"};
+    QTest::addRow("refused: reported, nothing to release")
+        << "!rsb" << QStringList{"Unable to set non screen saver mode!"} << QStringList();
+    QTest::addRow("service gone while inhibited")
+        << "+rs-b" << QStringList{"Unable to set screen save back to original mode!"}
+        << QStringList{inhibit + "41"};
 }
 
-void ScreenSaverTest::inhibitsOnceAndReleasesWhatItHolds()
+void ScreenSaverTest::operations()
 {
-    QVERIFY(offerService());
-    DebugMessages messages;
-    readScreenSaverSetting();
-    restoreScreenSaver(); // nothing held yet
-    suspendScreenSaver();
-    suspendScreenSaver();
-    restoreScreenSaver();
-    restoreScreenSaver();
-    suspendScreenSaver();
-    readScreenSaverSetting(); // forgets the inhibition: nothing to release afterwards
-    restoreScreenSaver();
-    QVERIFY(messages.seen.isEmpty());
-    QCOMPARE(
-        fake->calls(),
-        (QStringList{"Inhibit Vantrel Kivo Player (Playing karaoke lyrics) -> 41", "UnInhibit 41",
-                     "Inhibit Vantrel Kivo Player (Playing karaoke lyrics) -> 42"}));
-}
-
-void ScreenSaverTest::refusedInhibitionIsReportedAndNotReleased()
-{
-    QVERIFY(offerService());
-    fake->setRefusing(true);
-    DebugMessages messages;
-    readScreenSaverSetting();
-    suspendScreenSaver();
-    restoreScreenSaver();
-    QCOMPARE(messages.seen, QStringList{"Unable to set non screen saver mode!"});
-    QVERIFY(fake->calls().isEmpty());
-}
-
-void ScreenSaverTest::serviceGoneWhileInhibited()
-{
-    QVERIFY(offerService());
-    readScreenSaverSetting();
-    suspendScreenSaver();
-    QCOMPARE(fake->calls().size(), 1);
+    QFETCH(QString, steps);
+    QFETCH(QStringList, messages);
+    QFETCH(QStringList, calls);
+    serviceCalls.clear(); // no service is running
+    debugMessages.clear();
+    const std::map<char, std::function<void()>> perform{{'r', readScreenSaverSetting},
+                                                        {'s', suspendScreenSaver},
+                                                        {'b', restoreScreenSaver},
+                                                        {'+', [this] { offerService(false); }},
+                                                        {'!', [this] { offerService(true); }},
+                                                        {'-', [this] { withdrawService(); }}};
+    for (QChar step : steps)
+        perform.at(step.toLatin1())();
     withdrawService();
-    DebugMessages messages;
-    restoreScreenSaver();
-    QCOMPARE(messages.seen, QStringList{"Unable to set screen save back to original mode!"});
+    QCOMPARE(debugMessages, messages);
+    QMutexLocker locker(&serviceMutex); // guards the call log
+    QCOMPARE(serviceCalls, calls);
 }
 
 // The tests get a session bus of their own, whatever the machine has.
