@@ -99,7 +99,6 @@ private slots:
     void cleanup();
 
     void firstStartWritesDefaultsAndEndsCleanly();
-    void laterStartReadsTheFile();
     void fileBesideTheProgramWins();
     void commandLine_data();
     void commandLine();
@@ -159,17 +158,8 @@ void EntryTest::firstStartWritesDefaultsAndEndsCleanly()
     QCOMPARE(readAll(standardFile()).left(8), QByteArray::fromHex("0000000F 00000000"));
 }
 
-void EntryTest::laterStartReadsTheFile()
-{
-    whileRunning = [] { Preferences::Instance()->setMainWindowWidth(321); };
-    QCOMPARE(run({QStringLiteral("vantrelkivo")}), 0);
-    const QByteArray written = readAll(standardFile());
-    whileRunning = nullptr;
-    QCOMPARE(run({QStringLiteral("vantrelkivo")}), 0);
-    QCOMPARE(observed.mainWindowWidth, 321);
-    QCOMPARE(readAll(standardFile()), written); // shut-down writes nothing
-}
-
+// A later start reads the file its predecessor wrote; one beside the program wins over the
+// standard place.
 void EntryTest::fileBesideTheProgramWins()
 {
     whileRunning = [] { Preferences::Instance()->setMainWindowWidth(654); };
@@ -178,10 +168,13 @@ void EntryTest::fileBesideTheProgramWins()
     QVERIFY(QDir().mkpath(portable));
     QVERIFY(QFile::rename(standardFile(), portable + QStringLiteral("/VantrelKivo.preferences")));
 
+    const QByteArray written = readAll(portable + QStringLiteral("/VantrelKivo.preferences"));
     whileRunning = nullptr;
     QCOMPARE(run({portable + QStringLiteral("/vantrelkivo")}), 0);
     QCOMPARE(observed.mainWindowWidth, 654);
     QVERIFY(!QFile::exists(standardFile()));
+    // shut-down writes nothing
+    QCOMPARE(readAll(portable + QStringLiteral("/VantrelKivo.preferences")), written);
 }
 
 void EntryTest::commandLine_data()

@@ -9,17 +9,6 @@
 #include <functional>
 #include <thread>
 
-// Named only, as the entry point names the classes it tears down; defined further below.
-class Late;
-bool makeLateMutex()
-{
-    return SingleInstance<Late>::createClassMutex();
-}
-void destroyLate()
-{
-    SingleInstance<Late>::destroy();
-}
-
 namespace {
 
 int constructedCount = 0;
@@ -120,17 +109,6 @@ void expectWarning(const QString &text)
 
 Q_DECLARE_METATYPE(Accessors)
 
-class Late
-{
-public:
-    explicit Late(int) {}
-    ~Late()
-    {
-        SingleInstance<Late>::DestructorLock classLock(this); // guards the instance pointer
-        ++destroyedCount;
-    }
-};
-
 class SingleInstanceTest : public QObject
 {
     Q_OBJECT
@@ -141,7 +119,6 @@ private slots:
 
     void constructsOnceAndKeepsFirstData();
     void deletingAndDestroy();
-    void destroyWorksFromAForwardDeclaration();
     void constructionFailureWarns();
     void accessorsPerRow_data();
     void accessorsPerRow();
@@ -210,16 +187,6 @@ void SingleInstanceTest::deletingAndDestroy()
     SingleInstance<Toolbar>::destroy();
     SingleInstance<Toolbar>::destroy();
     QCOMPARE(destroyedCount, 3);
-}
-
-void SingleInstanceTest::destroyWorksFromAForwardDeclaration()
-{
-    QVERIFY(makeLateMutex());
-    QVERIFY(SingleInstance<Late>::obtain(InstanceRules(), 1));
-    destroyLate();
-    QCOMPARE(destroyedCount, 1);
-    QVERIFY(!SingleInstance<Late>::hasClassMutex());
-    QVERIFY(!SingleInstance<Late>::hasAnInstance(InstanceRules()));
 }
 
 void SingleInstanceTest::constructionFailureWarns()
