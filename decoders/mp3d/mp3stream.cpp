@@ -1,0 +1,181 @@
+#include "mp3stream.h"
+
+#include "contentsource.h"
+
+#include <QtDebug>
+
+#include <mpg123.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+void initLibrary()
+{
+    static const int result = mpg123_init();
+    (void)result;
+}
+
+// A decoder set up for our one output format. Read-ahead confirms each sync with the next
+// frame header, which keeps junk from passing for audio; without it a file of a single frame
+// can be read too.
+mpg123_handle *newHandle(bool readAhead)
+{
+    mpg123_handle *handle = mpg123_new(nullptr, nullptr);
+    if (!handle)
+        return nullptr;
+    long flags = MPG123_GAPLESS | MPG123_QUIET | MPG123_FORCE_STEREO | MPG123_FORCE_ENDIAN |
+                 MPG123_SKIP_ID3V2;
+    if (!readAhead)
+        flags |= MPG123_NO_READAHEAD;
+    // Damage or junk anywhere in the file is skipped however long it is, not just the first KiB.
+    if (mpg123_param(handle, MPG123_FLAGS, flags, 0) != MPG123_OK ||
+        mpg123_param(handle, MPG123_RESYNC_LIMIT, -1, 0) != MPG123_OK ||
+        mpg123_param(handle, MPG123_FORCE_RATE, Mp3Stream::sampleRate, 0) != MPG123_OK ||
+        mpg123_format_none(handle) != MPG123_OK ||
+        mpg123_format(handle, Mp3Stream::sampleRate, MPG123_STEREO, MPG123_ENC_SIGNED_16) !=
+            MPG123_OK) {
+        mpg123_delete(handle);
+        return nullptr;
+    }
+    return handle;
+}
+
+// Opens path for reading only if it is a regular file: a directory, a pipe or a device
+// would fail, block or never end.
+int openRegularFile(const char *path)
+{
+    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        qDebug("KWO MP3 Decoder: cannot open %s: %s", path, std::strerror(errno));
+        return -1;
+    }
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        qDebug("KWO MP3 Decoder: %s is not a regular file", path);
+        ::close(fd);
+        return -1;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+} // namespace
+
+std::unique_ptr<Mp3Stream> Mp3Stream::open(const char *path)
+{
+    if (!path)
+        return nullptr;
+    initLibrary();
+    for (const bool readAhead : {true, false}) {
+        const int fd = openRegularFile(path);
+        if (fd < 0)
+            return nullptr;
+        mpg123_handle *handle = newHandle(readAhead);
+        if (!handle) {
+            ::close(fd);
+            return nullptr;
+        }
+        std::unique_ptr<Mp3Stream> stream(new Mp3Stream(handle, fd));
+        long rate = 0;
+        int channels = 0, encoding = 0;
+        int result = mpg123_open_fd(handle, fd);
+        if (result == MPG123_OK)
+            result = mpg123_getformat(handle, &rate, &channels, &encoding);
+        if (result == MPG123_DONE && readAhead)
+            continue; // the file ended before a second frame confirmed the first
+        if (result != MPG123_OK) {
+            qDebug("KWO MP3 Decoder: no MPEG audio in %s: %s", path,
+                   result == MPG123_DONE ? "no frame found" : mpg123_strerror(handle));
+            return nullptr;
+        }
+        // A full pass over the frame headers (no decoding) gives the exact length and a seek
+        // index; the Xing table of contents alone would make seeks approximate.
+        if (mpg123_scan(handle) != MPG123_OK) {
+            qDebug("KWO MP3 Decoder: cannot scan %s: %s", path, mpg123_strerror(handle));
+            return nullptr;
+        }
+        const off_t samples = mpg123_length(handle);
+        if (samples <= 0) {
+            qDebug("KWO MP3 Decoder: no audio in %s", path);
+            return nullptr;
+        }
+        stream->totalFrames = (std::int64_t(samples) + frameSamples - 1) / frameSamples;
+        stream->content = ContentSource::open(path);
+        return stream;
+    }
+    return nullptr;
+}
+
+Mp3Stream::Mp3Stream(mpg123_handle_struct *handle, int fd) : handle(handle), fd(fd) {}
+
+Mp3Stream::~Mp3Stream()
+{
+    mpg123_close(handle);
+    mpg123_delete(handle);
+    ::close(fd);
+}
+
+bool Mp3Stream::decodeNextFrame(std::uint8_t *pcm, std::uint8_t *contentBytes)
+{
+    if (frame >= totalFrames)
+        return false;
+    if (decoderFrame != frame) {
+        // Sample-accurate: libmpg123 decodes the few frames before the target that layer III
+        // needs for its bit reservoir, nothing more.
+        const off_t at = mpg123_seek(handle, off_t(frame) * frameSamples, SEEK_SET);
+        decoderEnded = at < 0;
+        decoderFrame = frame;
+    }
+    readFrame(pcm);
+    // Where every frame gets its interactive content: the bytes depend on the frame number only.
+    content->contentOf(frame, contentBytes);
+    ++frame;
+    ++decoderFrame;
+    return true;
+}
+
+bool Mp3Stream::readFrame(std::uint8_t *pcm)
+{
+    size_t filled = 0;
+    int idleReads = 0;
+    while (!decoderEnded && filled < size_t(frameBytes)) {
+        size_t done = 0;
+        const int result = mpg123_read(handle, pcm + filled, frameBytes - filled, &done);
+        filled += done;
+        if (result == MPG123_OK || result == MPG123_NEW_FORMAT) {
+            // The output format is fixed, so a new format changes nothing; a decoder that keeps
+            // producing nothing is treated as ended rather than waited on.
+            idleReads = done ? 0 : idleReads + 1;
+            decoderEnded = idleReads > 16;
+        } else {
+            if (result != MPG123_DONE)
+                qDebug("KWO MP3 Decoder: decoding stopped: %s", mpg123_strerror(handle));
+            decoderEnded = true;
+        }
+    }
+    // The last frame, or one the decoder could no longer deliver, is completed with silence.
+    std::memset(pcm + filled, 0, frameBytes - filled);
+    return filled > 0;
+}
+
+bool Mp3Stream::forward(std::int64_t frames)
+{
+    if (frames < 0)
+        return false;
+    if (frames > totalFrames - frame) {
+        frame = totalFrames;
+        return false;
+    }
+    frame += frames;
+    return true;
+}
+
+void Mp3Stream::rewind()
+{
+    frame = 0;
+}
