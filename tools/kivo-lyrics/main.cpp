@@ -1,0 +1,136 @@
+// kivo-lyrics: for people who make karaoke songs.
+//   kivo-lyrics embed SONG.mp3 LYRICS.lrc   stores the lyrics in the song's ID3v2 tag (SYLT)
+//   kivo-lyrics show [--json] SONG.mp3      prints every page and highlight the player shows
+#include "deliveryreport.h"
+#include "id3lyrics.h"
+#include "jsonline.h"
+#include "lrcparser.h"
+#include "songlyrics.h"
+#ifdef KIVO_LYRICS_SHOW
+#include "lyricsshow.h"
+#endif
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+void say(FILE *to, const QString &text)
+{
+    std::fputs((text + QLatin1Char('\n')).toUtf8().constData(), to);
+}
+
+int fail(const QString &text)
+{
+    say(stderr, QStringLiteral("kivo-lyrics: ") + text);
+    return 1;
+}
+
+int usage()
+{
+    say(stderr, QStringLiteral("usage: kivo-lyrics embed SONG.mp3 LYRICS.lrc\n"
+                               "       kivo-lyrics show [--json] SONG.mp3\n"
+                               "embed stores LRC lyrics in the song as an ID3v2.4 SYLT frame;\n"
+                               "show prints every page and highlight the player displays."));
+    return 2;
+}
+
+bool exists(const QString &path)
+{
+    return QFileInfo(path).isFile();
+}
+
+int embed(const QString &song, const QString &lrcPath)
+{
+    if (!exists(song))
+        return fail(QStringLiteral("%1: no such file").arg(song));
+    if (!exists(lrcPath))
+        return fail(QStringLiteral("%1: no such file").arg(lrcPath));
+    QFile lrcFile(lrcPath);
+    if (!lrcFile.open(QIODevice::ReadOnly))
+        return fail(QStringLiteral("%1: cannot be read").arg(lrcPath));
+    const LyricSheet sheet = LrcParser::parse(lrcFile.readAll());
+    const int lines = int(std::count_if(sheet.begin(), sheet.end(),
+                                        [](const LyricLine &line) { return !line.isBreak(); }));
+    if (lines == 0)
+        return fail(QStringLiteral("%1: no timed lyrics in it (lines need [mm:ss.xx] stamps)")
+                        .arg(lrcPath));
+    QString error;
+    if (!Id3Lyrics::writeSylt(song, sheet, &error))
+        return fail(error);
+
+    int words = 0;
+    for (const LyricLine &line : sheet)
+        words += int(line.words.size());
+    say(stdout, QStringLiteral("%1: %2 lyric lines%3 stored as ID3v2 SYLT")
+                    .arg(song)
+                    .arg(lines)
+                    .arg(words ? QStringLiteral(" with %1 timed words").arg(words) : QString()));
+    const QString source = SongLyrics::forSong(song).source();
+    if (source != QLatin1String("ID3v2 SYLT"))
+        say(stderr, QStringLiteral("kivo-lyrics: note: the player shows %1 beside the song "
+                                   "instead of the stored lyrics")
+                        .arg(source));
+    return 0;
+}
+
+int show(const QString &song, bool json)
+{
+    if (!exists(song))
+        return fail(QStringLiteral("%1: no such file").arg(song));
+#ifdef KIVO_LYRICS_SHOW
+    const SongLyrics lyrics = SongLyrics::forSong(song);
+    LyricsShow run;
+    QString error;
+    if (!run.play(song, &error))
+        return fail(error);
+    if (!lyrics.hasLyrics())
+        return fail(QStringLiteral("%1: no lyrics found (no %2.lrc beside it, no SYLT or LRC "
+                                   "USLT in its tag)")
+                        .arg(song, QFileInfo(song).completeBaseName()));
+    say(stderr, QStringLiteral("lyrics from %1").arg(lyrics.source()));
+
+    for (const DeliveryReport::Delivered &d : std::as_const(run.delivered)) {
+        const DisplayEvent &e = d.event;
+        if (json) {
+            const QByteArray line =
+                e.kind == DisplayEvent::Kind::Page
+                    ? JsonLine::page(d.frame, e.ms, e.page)
+                    : JsonLine::highlight(d.frame, e.ms, e.highlightStart, e.highlightEnd);
+            std::fputs((line + '\n').constData(), stdout);
+        } else {
+            say(stdout, QStringLiteral("frame %1  %2 ms  %3")
+                            .arg(d.frame, 6)
+                            .arg(e.ms, 8)
+                            .arg(DeliveryReport::describe(e)));
+        }
+    }
+    const DeliveryReport report(lyrics.timeline(), run.delivered);
+    for (const QString &problem : report.problems)
+        say(stderr, problem);
+    say(stderr, report.summary());
+    return 0;
+#else
+    Q_UNUSED(json);
+    return fail(QStringLiteral("show is not available: built without the decoder libraries"));
+#endif
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    if (args.size() == 3 && args[0] == QLatin1String("embed"))
+        return embed(args[1], args[2]);
+    if (args.size() == 2 && args[0] == QLatin1String("show"))
+        return show(args[1], false);
+    if (args.size() == 3 && args[0] == QLatin1String("show") && args[1] == QLatin1String("--json"))
+        return show(args[2], true);
+    return usage();
+}
