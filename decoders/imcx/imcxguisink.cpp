@@ -1,0 +1,3 @@
+#include "kwo_imcx.h"
+
+IMCXGuiSink::~IMCXGuiSink() = default;

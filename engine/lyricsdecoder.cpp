@@ -1,0 +1,100 @@
+#include "lyricsdecoder.h"
+
+#include "contentstamp.h"
+#include "lyricsdata.h"
+#include "monotonicclock.h"
+
+#include <QFile>
+#include <QMutexLocker>
+#include <QtDebug>
+
+#include <algorithm>
+#include <limits>
+
+LyricsDecoder::LyricsDecoder(const QString &fileName, QList<ContentStamp *> *contentList,
+                             QObject *parent)
+    : QObject(parent), contentList(contentList)
+{
+    QMutexLocker locker(&mutex); // guards every field
+    snapshots.reserve(9973);
+    snapshots.insert(0, new LyricsData());
+    // The library takes the path as the file system spells it, so any name opens.
+    decoderReady = IMCX_InitDecoder(QFile::encodeName(fileName).constData()) != 0;
+    IMCX_InitGUI(this);
+    if (!decoderReady)
+        qWarning("UNABLE TO INITALIZE IMCX stuff!");
+}
+
+LyricsDecoder::~LyricsDecoder()
+{
+    QMutexLocker locker(&mutex); // guards snapshots and the library's hold on this sink
+    pageChanged = false;
+    contentList = nullptr;
+    qDeleteAll(snapshots);
+    snapshots.clear();
+    IMCX_Flush();
+}
+
+qint32 LyricsDecoder::processDue()
+{
+    return processDue(MonotonicClock::now());
+}
+
+qint32 LyricsDecoder::processDue(qint64 now)
+{
+    QMutexLocker locker(&mutex); // guards contentList, the page under construction, snapshots
+    while (contentList && !contentList->isEmpty()) {
+        if (contentList->first()->dueTime >= now)
+            break;
+        ContentStamp *stamp = contentList->takeFirst();
+        currentFrame = stamp->frameNumber;
+        if (decoderReady) {
+            IMCX_Decoder(stamp->content, 2);
+            if (pageChanged) {
+                pageChanged = false;
+                auto *lyrics = new LyricsData(text, highlightStart, highlightEnd);
+                snapshots.insert(currentFrame, lyrics);
+                if (displayEnabled)
+                    emit LyricsChanged(lyrics);
+            }
+        }
+        delete stamp;
+    }
+    return currentFrame;
+}
+
+void LyricsDecoder::showFrame(qint32 frame)
+{
+    QMutexLocker locker(&mutex);                   // guards snapshots
+    const auto found = snapshots.constFind(frame); // the newest under that number
+    if (found != snapshots.cend())
+        emit LyricsChanged(found.value());
+}
+
+void LyricsDecoder::setDisplayEnabled(bool enabled)
+{
+    QMutexLocker locker(&mutex); // guards displayEnabled
+    displayEnabled = enabled;
+}
+
+void LyricsDecoder::showText(const char16_t *page)
+{
+    QMutexLocker locker(&mutex); // guards the page under construction (held by processDue)
+    // The page stays UTF-16, so every script keeps its lines and the highlight positions match.
+    text = page ? QString::fromUtf16(page) : QString();
+    highlightStart = 0;
+    highlightEnd = 0;
+    pageChanged = true;
+}
+
+int32_t LyricsDecoder::setHighlight(int32_t start, int32_t length)
+{
+    QMutexLocker locker(&mutex); // guards the page under construction (held by processDue)
+    const qint64 end =
+        std::clamp<qint64>(qint64(start) + length, std::numeric_limits<int32_t>::min(),
+                           std::numeric_limits<int32_t>::max());
+    highlightStart = start;
+    highlightEnd = qint32(end);
+    pageChanged = true;
+    return highlightEnd;
+}

@@ -1,0 +1,212 @@
+#include "contentstream.h"
+#include "kwo_imcx.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTest>
+
+namespace {
+
+// Records what the library reports and checks that every highlight lies inside its page.
+class RecordingSink : public IMCXGuiSink
+{
+public:
+    void showText(const char16_t *text) override
+    {
+        page = QString::fromUtf16(text);
+        calls << QStringLiteral("page \"%1\"").arg(page);
+    }
+    int32_t setHighlight(int32_t start, int32_t length) override
+    {
+        calls << QStringLiteral("highlight %1+%2").arg(start).arg(length);
+        if (start < 0 || length < 0 || start + length > page.size())
+            outside = true;
+        return start + length;
+    }
+
+    QString page;
+    QStringList calls;
+    bool outside = false;
+};
+
+DisplayEvent page(qint64 ms, const QString &text)
+{
+    DisplayEvent e;
+    e.ms = ms;
+    e.page = text;
+    return e;
+}
+
+DisplayEvent wipe(qint64 ms, int end)
+{
+    DisplayEvent e;
+    e.kind = DisplayEvent::Kind::Highlight;
+    e.ms = ms;
+    e.highlightEnd = end;
+    return e;
+}
+
+QByteArray framesOf(const ContentStream &stream)
+{
+    QByteArray out;
+    for (qint32 frame = 1; frame <= stream.frameCount(); ++frame) {
+        quint8 b[2];
+        stream.frameBytes(frame, b);
+        out.append(char(b[0])).append(char(b[1]));
+    }
+    return out;
+}
+
+const uint8_t *data(const QByteArray &bytes)
+{
+    return reinterpret_cast<const uint8_t *>(bytes.constData());
+}
+
+} // namespace
+
+class TestImcx : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void noLyricsWithoutASong_data();
+    void noLyricsWithoutASong();
+    void pageAndHighlightInOneCall();
+    void callSplitsDoNotMatter_data();
+    void callSplitsDoNotMatter();
+    void flushStartsAFreshStream();
+    void badArgumentsAreIgnored();
+    void anyBytesStayInsideThePage();
+
+private:
+    RecordingSink sink;
+};
+
+void TestImcx::init()
+{
+    sink = RecordingSink();
+    IMCX_InitDecoder("");
+    IMCX_InitGUI(&sink);
+}
+
+void TestImcx::cleanup()
+{
+    IMCX_Flush();
+}
+
+void TestImcx::noLyricsWithoutASong_data()
+{
+    QTest::addColumn<QByteArray>("path");
+    QTest::addRow("empty path") << QByteArray("");
+    QTest::addRow("missing file") << QByteArray("no such song.mp3");
+    QTest::addRow("a folder") << QFile::encodeName(QDir::currentPath());
+}
+
+void TestImcx::noLyricsWithoutASong()
+{
+    QFETCH(QByteArray, path);
+    QCOMPARE(IMCX_InitDecoder(path.constData()), 0);
+    QCOMPARE(IMCX_InitDecoder(nullptr), 0);
+}
+
+void TestImcx::pageAndHighlightInOneCall()
+{
+    // A wipe falling due with its page travels in the page's own frame: one call, two callbacks.
+    const QByteArray frames =
+        framesOf(ContentStream::encode({page(1000, "Ab\ncd"), wipe(1001, 2), wipe(2000, 5)}));
+    QStringList perCall;
+    for (int i = 0; i < frames.size(); i += 2) {
+        const int before = int(sink.calls.size());
+        const int32_t made = IMCX_Decoder(data(frames) + i, 2);
+        QCOMPARE(made, int32_t(sink.calls.size() - before));
+        if (made)
+            perCall << sink.calls.mid(before).join(" / ");
+    }
+    QCOMPARE(perCall, (QStringList{"page \"Ab\ncd\" / highlight 0+2", "highlight 0+5"}));
+}
+
+void TestImcx::callSplitsDoNotMatter_data()
+{
+    QTest::addColumn<int>("chunk");
+    QTest::addRow("one byte at a time") << 1;
+    QTest::addRow("three bytes at a time") << 3;
+    QTest::addRow("odd and even mixed") << 7;
+    QTest::addRow("everything at once") << 100000;
+}
+
+void TestImcx::callSplitsDoNotMatter()
+{
+    QFETCH(int, chunk);
+    const QByteArray frames =
+        framesOf(ContentStream::encode({page(500, QString::fromUtf8("Ünïcödé 歌")), wipe(900, 3),
+                                        page(2000, "next"), wipe(2100, 4)}));
+    for (int i = 0; i < frames.size(); i += 2)
+        IMCX_Decoder(data(frames) + i, 2);
+    const QStringList whole = sink.calls;
+    QCOMPARE(whole.size(), 4);
+
+    IMCX_Flush();
+    IMCX_InitDecoder("");
+    sink = RecordingSink();
+    IMCX_InitGUI(&sink);
+    for (int i = 0; i < frames.size(); i += chunk)
+        IMCX_Decoder(data(frames) + i, int32_t(std::min<qsizetype>(chunk, frames.size() - i)));
+    QCOMPARE(sink.calls, whole);
+}
+
+void TestImcx::flushStartsAFreshStream()
+{
+    // Half a page of text, then a new song: nothing of the old text may leak into its page.
+    const QByteArray frames = framesOf(ContentStream::encode({page(3000, "old song text")}));
+    IMCX_Decoder(data(frames), 8);
+    IMCX_Flush();
+    IMCX_Decoder(data(frames) + 8, int32_t(frames.size() - 8));
+    QVERIFY(sink.calls.isEmpty()); // the sink was forgotten
+
+    IMCX_InitDecoder("");
+    IMCX_InitGUI(&sink);
+    const QByteArray fresh = framesOf(ContentStream::encode({page(100, "new")}));
+    IMCX_Decoder(data(fresh.left(3)), 3); // and an odd byte left over must not survive a flush
+    IMCX_Flush();
+    IMCX_InitDecoder("");
+    IMCX_InitGUI(&sink);
+    IMCX_Decoder(data(fresh), int32_t(fresh.size()));
+    QCOMPARE(sink.calls, QStringList{"page \"new\""});
+}
+
+void TestImcx::badArgumentsAreIgnored()
+{
+    const uint8_t bytes[2] = {0xF7, 0x01};
+    QCOMPARE(IMCX_Decoder(nullptr, 2), 0);
+    QCOMPARE(IMCX_Decoder(bytes, 0), 0);
+    QCOMPARE(IMCX_Decoder(bytes, -5), 0);
+    QCOMPARE(IMCX_InitGUI(nullptr), 0);
+    const QByteArray frames = framesOf(ContentStream::encode({page(100, "x")}));
+    QCOMPARE(IMCX_Decoder(data(frames), int32_t(frames.size())), 0); // no sink: no calls
+    QCOMPARE(sink.page, QString());
+}
+
+void TestImcx::anyBytesStayInsideThePage()
+{
+    QRandomGenerator random(4);
+    for (int round = 0; round < 200; ++round) {
+        IMCX_Flush();
+        IMCX_InitDecoder("");
+        IMCX_InitGUI(&sink);
+        QByteArray bytes = QByteArray::fromHex("F701");
+        const int size = int(random.bounded(1, 6000));
+        for (int i = 0; i < size; ++i) {
+            const quint32 r = random.generate();
+            bytes.append(char(r % 4 == 0 ? 0xC0 + (r >> 8) % 64 : r >> 16));
+        }
+        for (int i = 0; i < bytes.size(); i += 2)
+            IMCX_Decoder(data(bytes) + i, int32_t(std::min<qsizetype>(2, bytes.size() - i)));
+        QVERIFY2(!sink.outside, qPrintable(QStringLiteral("round %1").arg(round)));
+    }
+}
+
+QTEST_GUILESS_MAIN(TestImcx)
+#include "tst_imcx.moc"
