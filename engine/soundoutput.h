@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <limits>
 
 class SoundBuffer;
 struct ContentStamp;
@@ -58,7 +59,8 @@ public:
     // A delivered buffer has not yet gone into the device stream.
     bool hasUnplayedBuffer() const;
     bool isDeviceOpen() const;
-    // When the callback last asked for data while playing (MonotonicClock ms; 0 before).
+    // When the callback last asked for data while playing (MonotonicClock ms); before the first
+    // request, a time long past, so that fast-forward stamps made until then fall due at once.
     qint64 lastRequestTime() const;
     // Bytes of sound each callback asks for: bufferSize frames of 4608 bytes.
     int bufferBytes() const { return bytesPerBuffer; }
@@ -97,8 +99,8 @@ private:
     bool deviceOpen = false;
     bool dataWanted = false; // a callback waits for the next buffer
     QByteArray mixBuffer;    // the sound the callback mixes next; empty when none
-    qint64 requestTime = 0;  // MonotonicClock ms of the last request while playing
-    int bytesPerBuffer = 0;  // fixed when the device is opened
+    qint64 requestTime = std::numeric_limits<qint64>::min() / 2; // MonotonicClock ms
+    int bytesPerBuffer = 0;                                      // fixed when the device is opened
 };
 
 #endif
