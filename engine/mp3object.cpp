@@ -49,10 +49,11 @@ MP3Object::MP3Object(const QString &fileName, int startFrame) : songPath(fileNam
     QMutexLocker bufferLocker(&bufferLock); // guards the buffers and their lists
     QMutexLocker setupLocker(&setupLock);   // guards the buffer settings
 
-    Preferences *preferences = Preferences::Instance();
-    preferences->reload(); // puts the next-song buffer settings into effect
-    framesPerBuffer = preferences->bufferSize();
-    bufferTotal = preferences->bufferCount();
+    if (Preferences *preferences = Preferences::Instance()) {
+        preferences->reload(); // puts the next-song buffer settings into effect
+        framesPerBuffer = preferences->bufferSize();
+        bufferTotal = preferences->bufferCount();
+    }
     allocateBuffers();
 
     decoder = std::make_unique<FrameDecoder>(songPath);

@@ -45,8 +45,10 @@ bool SoundOutput::hasAnInstance()
 SoundOutput::SoundOutput(const StreamInfo &streamInfo)
 {
     QMutexLocker locker(&mutex); // guards every field while the device opens
-    const int frames = std::clamp(Preferences::Instance()->bufferSize(), Preferences::minBufferSize,
-                                  Preferences::maxBufferSize);
+    const Preferences *preferences = Preferences::Instance();
+    const int frames =
+        std::clamp(preferences ? preferences->bufferSize() : Preferences::minBufferSize,
+                   Preferences::minBufferSize, Preferences::maxBufferSize);
     bytesPerBuffer = frames * FrameSlot::pcmBytes;
 
     const int channels = std::max(streamInfo.channels, 1);
