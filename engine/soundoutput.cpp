@@ -61,7 +61,7 @@ SoundOutput::SoundOutput(const StreamInfo &streamInfo)
     desired.samples =
         Uint16(std::min(bytesPerBuffer / channels / 2, int(std::numeric_limits<Uint16>::max())));
     desired.callback = audioCallback;
-    desired.userdata = nullptr;
+    desired.userdata = this;
 
     // No obtained spec: SDL converts to whatever the device takes and hands each callback
     // exactly the desired length instead of changing it.
@@ -242,7 +242,7 @@ void SoundOutput::stampOnly(SoundBuffer *buffer, QList<ContentStamp *> *contentL
     }
 }
 
-void SoundOutput::audioCallback(void *, std::uint8_t *stream, int length)
+void SoundOutput::audioCallback(void *userData, std::uint8_t *stream, int length)
 {
     if (!stream || length <= 0)
         return;
@@ -250,14 +250,13 @@ void SoundOutput::audioCallback(void *, std::uint8_t *stream, int length)
     std::memset(stream, 0, std::size_t(length));
     if (!SingleInstance<SoundOutput>::hasClassMutex())
         return;
-    // The class mutex is held only to find the instance: the destructor closes the device,
-    // which waits for this callback, before the instance can go.
-    SoundOutput *output = SingleInstance<SoundOutput>::existing(instanceRules);
-    if (!output) {
+    // The callback takes no class mutex: the destructor closes the device, which waits for
+    // this callback, before the instance goes, so the object SDL was given is alive here.
+    if (!hasAnInstance()) {
         qWarning("No Sound Instance Exists!");
         return;
     }
-    output->feed(stream, length);
+    static_cast<SoundOutput *>(userData)->feed(stream, length);
 }
 
 void SoundOutput::feed(std::uint8_t *stream, int length)

@@ -5,12 +5,12 @@
 
 #include <QByteArray>
 #include <QList>
-#include <QRecursiveMutex>
 #include <QtGlobal>
 
 #include <atomic>
 #include <cstdint>
 #include <limits>
+#include <mutex>
 
 class SoundBuffer;
 struct ContentStamp;
@@ -93,7 +93,9 @@ private:
     void setMode(bool nowPlaying, bool nowIdle);
     int framesPerCallback() const;
 
-    mutable QRecursiveMutex mutex; // guards every field below but bytesPerBuffer
+    // Guards every field below but bytesPerBuffer. Recursive like every object's lock, and a
+    // standard one so that thread checkers see what it orders between the two threads.
+    mutable std::recursive_mutex mutex;
     bool playing = false;
     bool idle = true; // neither flag set: paused
     bool deviceOpen = false;
