@@ -79,8 +79,8 @@ SoundOutput::SoundOutput(const StreamInfo &streamInfo)
 SoundOutput::~SoundOutput()
 {
     // Ends any wait for data, then closes the device without holding a lock the callback could
-    // be blocked on: SDL_CloseAudio waits for the audio thread, and the callback takes the class
-    // mutex and this object's lock.
+    // be blocked on: SDL_CloseAudio waits for the audio thread, whose callback takes this
+    // object's lock. Only then the class mutex, so no callback can ever wait for it.
     setMode(false, true);
     bool wasOpen = false;
     {
