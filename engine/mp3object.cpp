@@ -183,8 +183,14 @@ void MP3Object::quiesceOutput()
 
 void MP3Object::Rewind()
 {
+    enterSilentState(Transport::Rewinding);
+}
+
+// Rewind and fast forward run the device idle: the sound stops, the lyrics move on.
+void MP3Object::enterSilentState(Transport state)
+{
     QMutexLocker locker(&stateLock); // guards transport
-    transport = Transport::Rewinding;
+    transport = state;
     if (output)
         output->stopMode();
     updateControls();
@@ -212,11 +218,7 @@ void MP3Object::Pause()
 
 void MP3Object::FastForward()
 {
-    QMutexLocker locker(&stateLock); // guards transport
-    transport = Transport::FastForwarding;
-    if (output)
-        output->stopMode();
-    updateControls();
+    enterSilentState(Transport::FastForwarding);
 }
 
 void MP3Object::Stop()

@@ -93,6 +93,7 @@ private:
 
     MP3Object(const QString &fileName, int startFrame);
 
+    void enterSilentState(Transport state);
     void allocateBuffers();
     void skipTo(int startFrame);
     void fillOrRecycle();

@@ -107,29 +107,29 @@ void SoundOutput::setMode(bool nowPlaying, bool nowIdle)
 // SDL_PauseAudio waits for a running callback to return. A waiting callback returns once the
 // mode is no longer playing, and it needs this object's lock to see that, so the mode is set
 // first and SDL is called with the lock released.
-void SoundOutput::startPlaying()
+bool SoundOutput::runDevice(bool nowPlaying)
 {
     {
         QMutexLocker locker(&mutex); // guards the mode flags and deviceOpen
         if (!deviceOpen)
-            return;
-        playing = true;
-        idle = false;
-        audioFeedActive = true;
+            return false;
+        playing = nowPlaying;
+        idle = !nowPlaying;
+        if (nowPlaying)
+            audioFeedActive = true;
     }
     SDL_PauseAudio(0);
+    return true;
+}
+
+void SoundOutput::startPlaying()
+{
+    runDevice(true);
 }
 
 void SoundOutput::stopMode()
 {
-    {
-        QMutexLocker locker(&mutex); // guards the mode flags and deviceOpen
-        if (!deviceOpen)
-            return;
-        playing = false;
-        idle = true;
-    }
-    SDL_PauseAudio(0);
+    runDevice(false);
 }
 
 void SoundOutput::pauseMode()
@@ -149,15 +149,8 @@ void SoundOutput::resetDevice()
 {
     pauseMode();
     Pacing::sleep(settleMilliseconds);
-    {
-        QMutexLocker locker(&mutex); // guards the mode flags and deviceOpen
-        if (!deviceOpen)
-            return;
-        playing = false;
-        idle = true;
-    }
-    SDL_PauseAudio(0);
-    Pacing::sleep(settleMilliseconds);
+    if (runDevice(false))
+        Pacing::sleep(settleMilliseconds);
 }
 
 bool SoundOutput::wantsData() const

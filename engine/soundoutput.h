@@ -91,6 +91,8 @@ private:
     void feed(std::uint8_t *stream, int length);
     // Sets the mode flags under the lock; the caller then calls into SDL without it.
     void setMode(bool nowPlaying, bool nowIdle);
+    // Playing or idle with the device running; false (nothing changed) without a device.
+    bool runDevice(bool nowPlaying);
     int framesPerCallback() const;
 
     // Guards every field below but bytesPerBuffer. Recursive like every object's lock, and a
