@@ -2,8 +2,8 @@
 #define FRAMEDECODER_H
 
 #include "kwo_mp3d.h"
+#include "recursivemutex.h"
 
-#include <QRecursiveMutex>
 #include <QtGlobal>
 
 #include <memory>
@@ -40,10 +40,10 @@ public:
 private:
     qint32 countFrames();
 
-    mutable QRecursiveMutex mutex;
-    bool fileOpen = false;   // KWO_MP3D_Init succeeded
-    bool moreFrames = false; // decoding may go on; cleared once, at the end
-    qint32 decodedCount = 0; // number given to the last decoded frame
+    mutable RecursiveMutex mutex; // recursive, like every engine lock
+    bool fileOpen = false;        // KWO_MP3D_Init succeeded
+    bool moreFrames = false;      // decoding may go on; cleared once, at the end
+    qint32 decodedCount = 0;      // number given to the last decoded frame
     qint32 frameTotal = 0;
     std::unique_ptr<StreamInfo> info;
 };

@@ -24,7 +24,7 @@ private:
     static constexpr InstanceRules instanceRules =
         InstanceRules()
             .failureWarning("Was unable to allocate the main application window!")
-            .hasAnInstanceNeedsMutex("Asked for instance without have mutex for MainWindow");
+            .hasAnInstanceNeedsClassMutex("Asked for instance without have mutex for MainWindow");
 
     explicit MainWindow(QWidget *parent = nullptr);
 

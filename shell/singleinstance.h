@@ -18,14 +18,14 @@
 //             .failureWarning("Unable to make a new PlayListMenu!")
 //             .noDataWarning("Did not have an instance of PlayListMenu! ...")
 //             .instanceNeedsClassMutex("Instance Called without a MUTEX to lock in ...")
-//             .hasAnInstanceNeedsMutex("hasAnInstance Called without a MUTEX to lock in ...");
+//             .hasAnInstanceNeedsClassMutex("hasAnInstance Called without a MUTEX to lock in ...");
 //
 // Plain defaults: both Instance forms and hasAnInstance lock the class mutex without checking
 // that it exists (they are meant to be called only while the class mutexes exist; without one
 // they run unlocked), nothing is warned.
 //
 // The other rows, for reference: the main window and the playback engine warn from
-// hasAnInstance only (hasAnInstanceNeedsMutex), the engine's Instance() without data being
+// hasAnInstance only (hasAnInstanceNeedsClassMutex), the engine's Instance() without data being
 // existing() with no noDataWarning, so silent; the sound output returns null silently from both
 // Instance forms without its class mutex (instanceNeedsClassMutex() with no text) and reads its
 // pointer unlocked in hasAnInstance (hasAnInstanceReadsUnlocked). Classes whose Instance() needs
@@ -64,7 +64,7 @@ struct InstanceRules
         rules.instanceWithoutMutex = warning;
         return rules;
     }
-    constexpr InstanceRules hasAnInstanceNeedsMutex(const char *warning) const
+    constexpr InstanceRules hasAnInstanceNeedsClassMutex(const char *warning) const
     {
         InstanceRules rules = *this;
         rules.hasAnInstanceWithoutMutex = warning;

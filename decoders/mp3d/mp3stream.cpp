@@ -1,16 +1,13 @@
 #include "mp3stream.h"
 
+#include "bufferedfile.h"
 #include "contentsource.h"
 
 #include <QtDebug>
 
 #include <mpg123.h>
 
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -45,23 +42,14 @@ mpg123_handle *newHandle(bool readAhead)
     return handle;
 }
 
-// Opens path for reading only if it is a regular file: a directory, a pipe or a device
-// would fail, block or never end.
-int openRegularFile(const char *path)
+ssize_t readFile(void *file, void *out, size_t count)
 {
-    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        qDebug("KWO MP3 Decoder: cannot open %s: %s", path, std::strerror(errno));
-        return -1;
-    }
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        qDebug("KWO MP3 Decoder: %s is not a regular file", path);
-        ::close(fd);
-        return -1;
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    return fd;
+    return static_cast<BufferedFile *>(file)->read(out, count);
+}
+
+off_t seekFile(void *file, off_t offset, int whence)
+{
+    return static_cast<BufferedFile *>(file)->seek(offset, whence);
 }
 
 } // namespace
@@ -72,18 +60,19 @@ std::unique_ptr<Mp3Stream> Mp3Stream::open(const char *path)
         return nullptr;
     initLibrary();
     for (const bool readAhead : {true, false}) {
-        const int fd = openRegularFile(path);
-        if (fd < 0)
+        std::unique_ptr<BufferedFile> file = BufferedFile::open(path);
+        if (!file)
             return nullptr;
         mpg123_handle *handle = newHandle(readAhead);
-        if (!handle) {
-            ::close(fd);
+        if (!handle)
             return nullptr;
-        }
-        std::unique_ptr<Mp3Stream> stream(new Mp3Stream(handle, fd));
+        BufferedFile *reader = file.get();
+        std::unique_ptr<Mp3Stream> stream(new Mp3Stream(handle, std::move(file)));
         long rate = 0;
         int channels = 0, encoding = 0;
-        int result = mpg123_open_fd(handle, fd);
+        int result = mpg123_replace_reader_handle(handle, readFile, seekFile, nullptr);
+        if (result == MPG123_OK)
+            result = mpg123_open_handle(handle, reader);
         if (result == MPG123_OK)
             result = mpg123_getformat(handle, &rate, &channels, &encoding);
         if (result == MPG123_DONE && readAhead)
@@ -111,13 +100,14 @@ std::unique_ptr<Mp3Stream> Mp3Stream::open(const char *path)
     return nullptr;
 }
 
-Mp3Stream::Mp3Stream(mpg123_handle_struct *handle, int fd) : handle(handle), fd(fd) {}
+Mp3Stream::Mp3Stream(mpg123_handle_struct *handle, std::unique_ptr<BufferedFile> file)
+    : handle(handle), file(std::move(file))
+{}
 
 Mp3Stream::~Mp3Stream()
 {
     mpg123_close(handle);
     mpg123_delete(handle);
-    ::close(fd);
 }
 
 bool Mp3Stream::decodeNextFrame(std::uint8_t *pcm, std::uint8_t *contentBytes)
@@ -139,7 +129,7 @@ bool Mp3Stream::decodeNextFrame(std::uint8_t *pcm, std::uint8_t *contentBytes)
     return true;
 }
 
-bool Mp3Stream::readFrame(std::uint8_t *pcm)
+void Mp3Stream::readFrame(std::uint8_t *pcm)
 {
     size_t filled = 0;
     int idleReads = 0;
@@ -160,7 +150,6 @@ bool Mp3Stream::readFrame(std::uint8_t *pcm)
     }
     // The last frame, or one the decoder could no longer deliver, is completed with silence.
     std::memset(pcm + filled, 0, frameBytes - filled);
-    return filled > 0;
 }
 
 bool Mp3Stream::forward(std::int64_t frames)

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 
+class BufferedFile;
 class ContentSource;
 struct mpg123_handle_struct;
 
@@ -41,11 +42,11 @@ public:
     std::int64_t frameCount() const { return totalFrames; }
 
 private:
-    Mp3Stream(mpg123_handle_struct *handle, int fd);
-    bool readFrame(std::uint8_t *pcm);
+    Mp3Stream(mpg123_handle_struct *handle, std::unique_ptr<BufferedFile> file);
+    void readFrame(std::uint8_t *pcm); // a whole frame, completed with silence
 
     mpg123_handle_struct *handle = nullptr;
-    int fd = -1;
+    std::unique_ptr<BufferedFile> file; // read by libmpg123 through the handle
     std::unique_ptr<ContentSource> content;
     std::int64_t totalFrames = 0;
     std::int64_t frame = 0;        // the frame counter: next frame to hand out

@@ -81,7 +81,7 @@ public:
             .noDataWarning(
                 "Did not have an instance of PlayListMenu! Nor was info to build one provided!")
             .instanceNeedsClassMutex("Instance Called without a MUTEX to lock in PlayListMenu!")
-            .hasAnInstanceNeedsMutex(
+            .hasAnInstanceNeedsClassMutex(
                 "hasAnInstance Called without a MUTEX to lock in PlayListMenu!");
 };
 
@@ -100,7 +100,8 @@ public:
         InstanceRules()
             .failureWarning("Unable to generate the menu!")
             .noDataWarning("Did not have an instance for MENU! Nor was info to build one provided!")
-            .hasAnInstanceNeedsMutex("Asked for instance information without MenuInstanceMUTEX!");
+            .hasAnInstanceNeedsClassMutex(
+                "Asked for instance information without MenuInstanceMUTEX!");
 };
 
 // Instance() without data answers silently (the playback engine).
@@ -120,7 +121,7 @@ public:
     static constexpr InstanceRules rules =
         InstanceRules()
             .failureWarning("Unable to generate the MP3Object!")
-            .hasAnInstanceNeedsMutex("Asked about MP3Object instance without the mutex");
+            .hasAnInstanceNeedsClassMutex("Asked about MP3Object instance without the mutex");
     QString file;
     int startFrame = 0;
 };

@@ -77,17 +77,20 @@ bool Mp3Fixtures::writeSine(const QString &path, const Sine &sine)
     return !mp3.isEmpty() && writeFile(path, mp3);
 }
 
-QByteArray Mp3Fixtures::emptyFrames(int count)
+QByteArray Mp3Fixtures::emptyFrames(int count, int layer)
 {
-    // 0xFFFB: sync, MPEG-1, Layer III, no CRC. 0x10: 32 kbps, 44 100 Hz, no padding.
-    // 0xC0: mono. 144 * 32000 / 44100 = 104 bytes a frame; the rest (side information and
-    // main data) stays zero.
-    QByteArray frame(emptyFrameBytes, '\0');
+    if (count <= 0 || layer < 1 || layer > 3)
+        return {};
+    // 0xFF 0xF?: sync, MPEG-1, the layer (bits 11, 10, 01 for I, II, III), no CRC.
+    // 0x10: 32 kbps, 44 100 Hz, no padding. 0xC0: mono.
+    // Layer II and III: 144 * 32000 / 44100 = 104 bytes; Layer I: 4 * (12 * 32000 / 44100) = 32.
+    // The rest (side information or bit allocation, then audio data) stays zero.
+    QByteArray frame(layer == 1 ? 32 : emptyFrameBytes, '\0');
     frame[0] = char(0xFF);
-    frame[1] = char(0xFB);
+    frame[1] = char(0xF0 | 0x08 | ((4 - layer) << 1) | 0x01);
     frame[2] = char(0x10);
     frame[3] = char(0xC0);
-    return count > 0 ? frame.repeated(count) : QByteArray();
+    return frame.repeated(count);
 }
 
 bool Mp3Fixtures::writeFile(const QString &path, const QByteArray &bytes)

@@ -36,10 +36,11 @@ public:
     // Encodes and writes to path; false on any failure.
     static bool writeSine(const QString &path, const Sine &sine);
 
-    // count MPEG-1 Layer III frames, 44 100 Hz mono at 32 kbps, whose side information is all
-    // zero: each decodes to exactly 1152 samples of silence. No info frame, no tags, so a file
-    // of these holds exactly count frames.
-    static QByteArray emptyFrames(int count);
+    // count MPEG-1 frames of the given layer (1, 2 or 3), 44 100 Hz mono at 32 kbps, whose
+    // side information or bit allocation is all zero: each decodes to silence, 1152 samples
+    // (384 for Layer I). No info frame, no tags, so a file of these holds exactly count frames.
+    // Layer II and III frames are emptyFrameBytes long, Layer I frames 32 bytes.
+    static QByteArray emptyFrames(int count, int layer = 3);
     static constexpr int emptyFrameBytes = 104;
 
     // Writes bytes to path (replacing it); false on any failure.

@@ -140,16 +140,24 @@ void TestKwoMp3d::streamInfoLayout()
 
 void TestKwoMp3d::exactFrameCount_data()
 {
+    QTest::addColumn<int>("layer");
+    QTest::addColumn<int>("mpegFrames");
     QTest::addColumn<int>("frames");
     for (int n : {1, 2, 9, 10, 99, 101, 1000, 3000})
-        QTest::addRow("%d frames", n) << n;
+        QTest::addRow("%d frames", n) << 3 << n << n;
+    QTest::addRow("Layer II") << 2 << 25 << 25;
+    // Layer I frames hold 384 samples: three make one of ours, a fourth starts another.
+    QTest::addRow("Layer I, whole frames") << 1 << 30 << 10;
+    QTest::addRow("Layer I, a third left over") << 1 << 31 << 11;
 }
 
 void TestKwoMp3d::exactFrameCount()
 {
+    QFETCH(int, layer);
+    QFETCH(int, mpegFrames);
     QFETCH(int, frames);
     const QString path = dir.filePath("frames.mp3");
-    QVERIFY(Mp3Fixtures::writeFile(path, Mp3Fixtures::emptyFrames(frames)));
+    QVERIFY(Mp3Fixtures::writeFile(path, Mp3Fixtures::emptyFrames(mpegFrames, layer)));
     QVERIFY(open(path));
     int decoded = 0;
     const QByteArray pcm = decodeAll(&decoded);

@@ -36,8 +36,7 @@ QByteArray id3v2Header(quint32 size)
     return header;
 }
 
-// Decodes to the end. Fails the test when the stream runs past limit frames or a frame's
-// numbering of content bytes is off.
+// Decodes to the end, or to one frame past limit when the stream would run on longer.
 int framesToEnd(int limit)
 {
     uint8_t pcm[frameBytes], content[2];
