@@ -80,7 +80,7 @@ private:
     static constexpr InstanceRules instanceRules =
         InstanceRules()
             .failureWarning("Unable to generate the MP3Object!")
-            .hasAnInstanceNeedsMutex("Asked about MP3Object instance without the mutex");
+            .hasAnInstanceNeedsClassMutex("Asked about MP3Object instance without the mutex");
 
     enum class Transport
     {
