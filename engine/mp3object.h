@@ -1,11 +1,11 @@
 #ifndef MP3OBJECT_H
 #define MP3OBJECT_H
 
+#include "recursivemutex.h"
 #include "singleinstance.h"
 
 #include <QList>
 #include <QObject>
-#include <QRecursiveMutex>
 #include <QString>
 
 #include <deque>
@@ -120,9 +120,9 @@ private:
     QList<ContentStamp *> contentList;   // owned; in due order; the lyrics decoder reads it
     std::unique_ptr<SoundOutput> output; // absent when the file could not be opened
 
-    mutable QRecursiveMutex stateLock; // guards the transport state, songPath and playPosition
-    QRecursiveMutex bufferLock;        // guards the buffers, their lists and contentList
-    QRecursiveMutex setupLock;         // guards the buffer settings while the engine is built
+    mutable RecursiveMutex stateLock; // guards the transport state, songPath and playPosition
+    RecursiveMutex bufferLock;        // guards the buffers, their lists and contentList
+    RecursiveMutex setupLock;         // guards the buffer settings while the engine is built
 };
 
 #endif

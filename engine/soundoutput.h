@@ -1,6 +1,7 @@
 #ifndef SOUNDOUTPUT_H
 #define SOUNDOUTPUT_H
 
+#include "recursivemutex.h"
 #include "singleinstance.h"
 
 #include <QByteArray>
@@ -10,7 +11,6 @@
 #include <atomic>
 #include <cstdint>
 #include <limits>
-#include <mutex>
 
 class SoundBuffer;
 struct ContentStamp;
@@ -95,9 +95,7 @@ private:
     bool runDevice(bool nowPlaying);
     int framesPerCallback() const;
 
-    // Guards every field below but bytesPerBuffer. Recursive like every object's lock, and a
-    // standard one so that thread checkers see what it orders between the two threads.
-    mutable std::recursive_mutex mutex;
+    mutable RecursiveMutex mutex; // guards every field below but bytesPerBuffer
     bool playing = false;
     bool idle = true; // neither flag set: paused
     bool deviceOpen = false;
