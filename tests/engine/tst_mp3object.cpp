@@ -150,8 +150,6 @@ private slots:
     void stoppedEngineFillsEveryBuffer_data();
     void stoppedEngineFillsEveryBuffer();
     void unopenableFileEndsOnFirstPass();
-    void statusText_data();
-    void statusText();
     void transportSignals_data();
     void transportSignals();
     void rewindShowsEachStoredPageBackToZeroThenStops();
@@ -220,36 +218,10 @@ void TestMP3Object::unopenableFileEndsOnFirstPass()
     QCOMPARE(engine->statusText(), environment.filePath("song.mp3").prepend("Playing "));
 }
 
-void TestMP3Object::statusText_data()
-{
-    QTest::addColumn<QStringList>("actions");
-    QTest::addColumn<QString>("text");
-    QTest::addRow("new") << QStringList{} << "%1 is Stoped";
-    QTest::addRow("playing") << QStringList{"Play"} << "Playing %1";
-    QTest::addRow("paused") << QStringList{"Play", "Pause"} << "%1 is Paused";
-    QTest::addRow("rewinding") << QStringList{"Play", "Rewind"} << "Rewinding %1";
-    QTest::addRow("fast forwarding") << QStringList{"FastForward"} << "Fast Forwarding %1";
-    QTest::addRow("stopped") << QStringList{"Play", "Stop"} << "%1 is Stoped";
-}
-
-void TestMP3Object::statusText()
-{
-    QFETCH(QStringList, actions);
-    QFETCH(QString, text);
-    EngineTestEnvironment environment(10);
-    environment.setBuffers(1, 6);
-    const QString song = scriptedSong(environment, 50, nullptr);
-    MP3Object *engine = MP3Object::Instance(song, 0);
-    QVERIFY(engine);
-    for (const QString &action : std::as_const(actions))
-        act(engine, action);
-    QCOMPARE(engine->statusText(), text.arg(song));
-    QCOMPARE(engine->fileName(), song);
-}
-
-// Each slot's signals in order. Play while rewinding first asks for a new engine at the
-// rewound frame; Pause reports the controls while the device still runs; Stop asks to be
-// replaced before it reports the controls, and leaves the position alone.
+// Each slot's signals in order, and the status text of the state it leads to. Play while
+// rewinding first asks for a new engine at the rewound frame; Pause reports the controls while
+// the device still runs; Stop asks to be replaced before it reports the controls, and leaves
+// the position alone.
 void TestMP3Object::transportSignals_data()
 {
     QTest::addColumn<QStringList>("prelude");
@@ -257,34 +229,35 @@ void TestMP3Object::transportSignals_data()
     QTest::addColumn<QStringList>("signalsInOrder");
     QTest::addColumn<QString>("deviceAfter");
     QTest::addColumn<int>("positionAfter");
+    QTest::addColumn<QString>("status");
 
     const QStringList toFrame4 = {"FastForward", "pass", "pass"}; // one buffer of 4 frames
     QTest::addRow("updateControls on a new engine")
         << QStringList{} << "updateControls" << controls(false, true, false, false, true, "paused")
-        << "paused" << 0;
+        << "paused" << 0 << "%1 is Stoped";
     QTest::addRow("Play from stopped")
         << QStringList{} << "Play" << controls(true, false, true, true, true, "running")
-        << "running" << 0;
+        << "running" << 0 << "Playing %1";
     QTest::addRow("Pause while playing")
         << QStringList{"Play"} << "Pause" << controls(false, true, false, true, false, "running")
-        << "paused" << 0;
+        << "paused" << 0 << "%1 is Paused";
     QTest::addRow("Rewind while playing")
         << QStringList{"Play"} << "Rewind" << controls(false, true, false, true, false, "running")
-        << "running" << 0;
+        << "running" << 0 << "Rewinding %1";
     QTest::addRow("FastForward from stopped")
         << QStringList{} << "FastForward" << controls(false, true, false, true, false, "running")
-        << "running" << 0;
+        << "running" << 0 << "Fast Forwarding %1";
     QTest::addRow("Stop after fast forward")
         << toFrame4 << "Stop"
         << QStringList{"stoprequest"} + controls(false, true, false, false, true, "running")
-        << "running" << 4;
+        << "running" << 4 << "%1 is Stoped";
     QTest::addRow("Play while rewinding")
         << toFrame4 + QStringList{"Rewind", "pass", "pass"} << "Play"
         << QStringList{"startAtrequest(2)"} + controls(true, false, true, true, true, "running")
-        << "running" << 2;
+        << "running" << 2 << "Playing %1";
     QTest::addRow("Play while paused")
         << toFrame4 + QStringList{"Pause"} << "Play"
-        << controls(true, false, true, true, true, "running") << "running" << 4;
+        << controls(true, false, true, true, true, "running") << "running" << 4 << "Playing %1";
 }
 
 void TestMP3Object::transportSignals()
@@ -294,9 +267,11 @@ void TestMP3Object::transportSignals()
     QFETCH(QStringList, signalsInOrder);
     QFETCH(QString, deviceAfter);
     QFETCH(int, positionAfter);
+    QFETCH(QString, status);
     EngineTestEnvironment environment(10);
     environment.setBuffers(4, 6);
-    MP3Object *engine = MP3Object::Instance(scriptedSong(environment, 100, nullptr), 0);
+    const QString song = scriptedSong(environment, 100, nullptr);
+    MP3Object *engine = MP3Object::Instance(song, 0);
     QVERIFY(engine);
     for (const QString &action : std::as_const(prelude))
         act(engine, action);
@@ -308,6 +283,8 @@ void TestMP3Object::transportSignals()
     QCOMPARE(recorder.seen, signalsInOrder);
     QCOMPARE(deviceState(), deviceAfter);
     QCOMPARE(engine->position(), positionAfter);
+    QCOMPARE(engine->statusText(), status.arg(song));
+    QCOMPARE(engine->fileName(), song);
 }
 
 // Rewinding steps back one frame per pass, 6 ms apart, and shows every page stored on the
