@@ -160,6 +160,7 @@ private slots:
     void skipToStartFrame_data();
     void skipToStartFrame();
     void skipLeavesTheLyricsAtTheStartFrame();
+    void shutDownDeletesTheOutputBeforeALeftOverEngine();
 };
 
 // One pass takes a buffer, the next fills it: 2 x bufferTotal passes fill the whole pool, and
@@ -449,6 +450,23 @@ void TestMP3Object::skipLeavesTheLyricsAtTheStartFrame()
     QCOMPARE(engine->position(), 29);
     QVERIFY(recorder.shown.isEmpty());
     QCOMPARE(lyricsByFrame(engine, recorder, 80), fromFrame30);
+}
+
+// The shut-down deletes the remaining single instances, the sound output first; an engine left
+// over must then leave that output alone instead of settling and deleting it again.
+void TestMP3Object::shutDownDeletesTheOutputBeforeALeftOverEngine()
+{
+    EngineTestEnvironment environment(10);
+    environment.setBuffers(1, 6);
+    MP3Object *engine = MP3Object::Instance(scriptedSong(environment, 50, nullptr), 0);
+    QVERIFY(engine);
+    engine->Play();
+    passes(engine, 4);
+    SingleInstance<SoundOutput>::destroy();
+    QVERIFY(!SoundOutput::hasAnInstance());
+    SingleInstance<MP3Object>::destroy();
+    QVERIFY(!MP3Object::hasAnInstance());
+    QVERIFY(EngineTestEnvironment::sleeps().isEmpty()); // no resetDevice on the deleted output
 }
 
 QTEST_MAIN(TestMP3Object)
