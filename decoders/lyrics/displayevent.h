@@ -9,11 +9,7 @@
 // events and the karaoke wipes that the content stream carries frame by frame.
 struct DisplayEvent
 {
-    enum class Kind
-    {
-        Page,
-        Highlight
-    };
+    enum class Kind { Page, Highlight };
 
     Kind kind = Kind::Page;
     qint64 ms = 0;

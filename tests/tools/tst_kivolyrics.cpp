@@ -2,11 +2,16 @@
 #include "jsonline.h"
 
 #include "lrcparser.h"
+#include "mp3fixtures.h"
 #include "pagebuilder.h"
 #include "songlyrics.h"
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -32,23 +37,6 @@ DisplayEvent wipe(qint64 ms, int end)
     return e;
 }
 
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(bytes) == bytes.size();
-}
-
-// MPEG-1 layer III frames, 44 100 Hz, 128 kbps, silent: a song as far as tags are concerned.
-QByteArray silentSong(int frames)
-{
-    QByteArray frame(417, '\0');
-    frame[0] = char(0xff);
-    frame[1] = char(0xfb);
-    frame[2] = char(0x90);
-    return frame.repeated(frames);
-}
-
 struct Run
 {
     int exitCode = -1;
@@ -69,6 +57,23 @@ Run kivoLyrics(const QStringList &args)
     return run;
 }
 
+// Two copies of a silent song: "tagged.mp3", into which the tool embeds the lyrics, and
+// "beside.mp3" with the same lyrics in "beside.lrc". Returns the embed run.
+Run songPair(const QTemporaryDir &dir, const QByteArray &lrc, int frames)
+{
+    const QString lyrics = dir.filePath(QStringLiteral("lyrics.lrc"));
+    for (const char *name : {"tagged.mp3", "beside.mp3"}) {
+        if (!Mp3Fixtures::writeFile(dir.filePath(QLatin1String(name)),
+                                    Mp3Fixtures::emptyFrames(frames)))
+            return {};
+    }
+    if (!Mp3Fixtures::writeFile(dir.filePath(QStringLiteral("beside.lrc")), lrc) ||
+        !Mp3Fixtures::writeFile(lyrics, lrc))
+        return {};
+    return kivoLyrics(
+        {QStringLiteral("embed"), dir.filePath(QStringLiteral("tagged.mp3")), lyrics});
+}
+
 } // namespace
 
 class TestKivoLyrics : public QObject
@@ -84,6 +89,10 @@ private slots:
     void embedFailures_data();
     void embedFailures();
     void embedMatchesSidecar();
+    void showFailures_data();
+    void showFailures();
+    void showPrintsWhatTheStreamDelivers();
+    void showSameForEmbeddedAndSidecar();
 
 private:
     QTemporaryDir dir;
@@ -169,6 +178,24 @@ void TestKivoLyrics::deliveryReport()
                             "frame 41"));
     QVERIFY(report.summary().contains(QLatin1String("2 late (at most 5 frames)")));
 
+    // Behind schedule, the stream folds a wipe into the longer one after it and drops a page
+    // replaced before it could be shown.
+    const DisplayTimeline crowded{page(0, QStringLiteral("a\nb")), wipe(1000, 1), wipe(1050, 3),
+                                  page(1100, QStringLiteral("c")), page(1200, QStringLiteral("d"))};
+    report = DeliveryReport(crowded, {{1, crowded[0]}, {42, crowded[2]}, {47, crowded[4]}});
+    QVERIFY(!report.diverged);
+    QCOMPARE(report.onTime, 1);
+    QCOMPARE(report.late, 3);
+    QCOMPARE(report.missing, 1);
+    QCOMPARE(
+        report.problems,
+        QStringList({"late by 3 frames: highlight [0,1) due at frame 39 (1000 ms), taken up "
+                     "by a longer wipe at frame 42",
+                     "late by 1 frame: highlight [0,3) due at frame 41 (1050 ms), shown at "
+                     "frame 42",
+                     "never shown (superseded): page \"c\" due at frame 43 (1100 ms)",
+                     "late by 1 frame: page \"d\" due at frame 46 (1200 ms), shown at frame 47"}));
+
     Delivered wrong = onTime;
     wrong[2].event = wipe(2000, 2);
     report = DeliveryReport(expected, wrong);
@@ -200,9 +227,11 @@ void TestKivoLyrics::embedFailures()
     QFETCH(QStringList, args);
     QFETCH(int, exitCode);
     QFETCH(QString, message);
-    QVERIFY(writeFile(dir.filePath(QStringLiteral("song.mp3")), silentSong(40)));
-    QVERIFY(writeFile(dir.filePath(QStringLiteral("good.lrc")), "[00:01]a\n"));
-    QVERIFY(writeFile(dir.filePath(QStringLiteral("untimed.lrc")), "[ar:Someone]\nno stamps\n"));
+    QVERIFY(Mp3Fixtures::writeFile(dir.filePath(QStringLiteral("song.mp3")),
+                                   Mp3Fixtures::emptyFrames(40)));
+    QVERIFY(Mp3Fixtures::writeFile(dir.filePath(QStringLiteral("good.lrc")), "[00:01]a\n"));
+    QVERIFY(Mp3Fixtures::writeFile(dir.filePath(QStringLiteral("untimed.lrc")),
+                                   "[ar:Someone]\nno stamps\n"));
     QStringList paths;
     for (const QString &arg : args)
         paths << (arg.contains(QLatin1Char('.')) ? dir.filePath(arg) : arg);
@@ -221,12 +250,7 @@ void TestKivoLyrics::embedMatchesSidecar()
         "[00:02.40][00:05.00]chorus line\r\n[00:03.00]\r\n[00:03.50]last\r\n";
     const QString tagged = dir.filePath(QStringLiteral("tagged.mp3"));
     const QString beside = dir.filePath(QStringLiteral("beside.mp3"));
-    QVERIFY(writeFile(tagged, silentSong(300)));
-    QVERIFY(writeFile(beside, silentSong(300)));
-    QVERIFY(writeFile(dir.filePath(QStringLiteral("beside.lrc")), lrc));
-    QVERIFY(writeFile(dir.filePath(QStringLiteral("words.lrc")), lrc));
-
-    const Run run = kivoLyrics({QStringLiteral("embed"), tagged, dir.filePath("words.lrc")});
+    const Run run = songPair(dir, lrc, 300);
     QCOMPARE(run.exitCode, 0);
     QVERIFY2(run.out.contains(QLatin1String("5 lyric lines with 4 timed words")),
              qPrintable(run.out));
@@ -238,14 +262,117 @@ void TestKivoLyrics::embedMatchesSidecar()
     QCOMPARE(fromTag.timeline(), PageBuilder::build(LrcParser::parse(lrc)));
 
     // Embedding again replaces the lyrics rather than adding a second set.
-    QVERIFY(writeFile(dir.filePath(QStringLiteral("words.lrc")), "[00:01]replaced"));
-    QCOMPARE(kivoLyrics({QStringLiteral("embed"), tagged, dir.filePath("words.lrc")}).exitCode, 0);
+    QVERIFY(Mp3Fixtures::writeFile(dir.filePath(QStringLiteral("lyrics.lrc")), "[00:01]replaced"));
+    QCOMPARE(kivoLyrics({QStringLiteral("embed"), tagged, dir.filePath("lyrics.lrc")}).exitCode, 0);
     QCOMPARE(SongLyrics::forSong(tagged).timeline().first().page, QStringLiteral("replaced"));
 
     // A sidecar would hide what was stored: the tool says so.
-    const Run hidden = kivoLyrics({QStringLiteral("embed"), beside, dir.filePath("words.lrc")});
+    const Run hidden = kivoLyrics({QStringLiteral("embed"), beside, dir.filePath("lyrics.lrc")});
     QCOMPARE(hidden.exitCode, 0);
     QVERIFY(hidden.err.contains(QLatin1String("beside.lrc")));
+}
+
+void TestKivoLyrics::showFailures_data()
+{
+    QTest::addColumn<QString>("song");
+    QTest::addColumn<QString>("message");
+    QTest::addRow("not MPEG audio") << "notes.mp3"
+                                    << "not MPEG audio";
+    QTest::addRow("no lyrics") << "plain.mp3"
+                               << "no lyrics found";
+}
+
+void TestKivoLyrics::showFailures()
+{
+#ifndef KIVO_LYRICS_SHOW
+    QSKIP("built without the decoder libraries");
+#endif
+    QFETCH(QString, song);
+    QFETCH(QString, message);
+    QVERIFY(Mp3Fixtures::writeFile(dir.filePath(QStringLiteral("notes.mp3")),
+                                   QByteArray("[00:01]words, not sound\n").repeated(50)));
+    QVERIFY(Mp3Fixtures::writeFile(dir.filePath(QStringLiteral("notes.lrc")), "[00:01]a"));
+    QVERIFY(Mp3Fixtures::writeFile(dir.filePath(QStringLiteral("plain.mp3")),
+                                   Mp3Fixtures::emptyFrames(50)));
+    const Run run = kivoLyrics({QStringLiteral("show"), dir.filePath(song)});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.contains(message), qPrintable(run.err));
+}
+
+void TestKivoLyrics::showPrintsWhatTheStreamDelivers()
+{
+#ifndef KIVO_LYRICS_SHOW
+    QSKIP("built without the decoder libraries");
+#endif
+    // A long first page due at once cannot arrive on frame 1: the tool must say how late.
+    const QString song = dir.filePath(QStringLiteral("punctual.mp3"));
+    QVERIFY(Mp3Fixtures::writeFile(song, Mp3Fixtures::emptyFrames(400)));
+    QVERIFY(Mp3Fixtures::writeFile(
+        dir.filePath(QStringLiteral("punctual.lrc")),
+        "[00:00.00]<00:00.00>A rather long first line <00:02.00>sung at once<00:03.00>\n"
+        "[00:04.00]\xe4\xb8\x80\xe4\xba\x8c \"quoted\" \\ line\n[00:05.00]\n"
+        "[00:06.00]<00:06.00>word <00:06.30>by <00:06.60>word<00:07.00>\n"));
+    const Run run = kivoLyrics({QStringLiteral("show"), QStringLiteral("--json"), song});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.err.startsWith(QLatin1String("lyrics from punctual.lrc\n")), qPrintable(run.err));
+
+    static const QRegularExpression shape(QStringLiteral(
+        R"(^\{"frame":(\d+),"ms":(\d+),("page":"(?:[^"\\]|\\.)*"|"highlight":\[\d+,\d+\])\}$)"));
+    Delivered delivered;
+    int previousFrame = 0;
+    for (const QString &line : run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const QRegularExpressionMatch m = shape.match(line);
+        QVERIFY2(m.hasMatch(), qPrintable(line));
+        const int frame = m.captured(1).toInt();
+        QVERIFY(frame >= previousFrame && frame >= 1 && frame <= 400);
+        previousFrame = frame;
+        QCOMPARE(m.captured(2).toLongLong(), (frame - 1) * 2612245LL / 100000);
+        const QJsonObject o = QJsonDocument::fromJson(line.toUtf8()).object();
+        DisplayEvent e = o.contains(QLatin1String("page"))
+                             ? page(0, o.value(QLatin1String("page")).toString())
+                             : wipe(0, o.value(QLatin1String("highlight")).toArray().at(1).toInt());
+        delivered.append({frame, e});
+    }
+    // The events are the lyrics' own, in order; the report on stderr agrees with the frames.
+    const DisplayTimeline expected = SongLyrics::forSong(song).timeline();
+    QCOMPARE(delivered.size(), expected.size());
+    const DeliveryReport report(expected, delivered);
+    QVERIFY(!report.diverged);
+    QVERIFY(report.late >= 1);
+    for (const QString &problem : report.problems)
+        QVERIFY2(run.err.contains(problem), qPrintable(problem));
+    QVERIFY(run.err.contains(QStringLiteral("late by %1 frames: page \"A rather long")
+                                 .arg(delivered.first().frame - 1)));
+    QVERIFY(run.err.contains(report.summary()));
+}
+
+void TestKivoLyrics::showSameForEmbeddedAndSidecar()
+{
+#ifndef KIVO_LYRICS_SHOW
+    QSKIP("built without the decoder libraries");
+#endif
+    const QByteArray lrc =
+        "[offset:+100]\n[00:00.80]<00:00.80>Row, <00:01.20>row, <00:01.60>row<00:02.00>\n"
+        "[00:00.80]\xe5\x88\x92\xe8\x88\xb9\n[00:02.50]your boat\n[00:03.50]\n"
+        "[00:04.00][00:07.00]\xf0\x9f\x9a\xa3 gently\n[00:05.00]down the stream\n";
+    const QString tagged = dir.filePath(QStringLiteral("tagged.mp3"));
+    const QString beside = dir.filePath(QStringLiteral("beside.mp3"));
+    QCOMPARE(songPair(dir, lrc, 350).exitCode, 0);
+
+    const Run fromTag = kivoLyrics({QStringLiteral("show"), QStringLiteral("--json"), tagged});
+    const Run fromFile = kivoLyrics({QStringLiteral("show"), QStringLiteral("--json"), beside});
+    QCOMPARE(fromTag.exitCode, 0);
+    QCOMPARE(fromFile.exitCode, 0);
+    QVERIFY(fromTag.err.startsWith(QLatin1String("lyrics from ID3v2 SYLT\n")));
+    QVERIFY(fromFile.err.startsWith(QLatin1String("lyrics from beside.lrc\n")));
+    QVERIFY(fromTag.out.count(QLatin1Char('\n')) >= 7);
+    QCOMPARE(fromTag.out, fromFile.out);
+
+    // The readable form shows the same events.
+    const Run text = kivoLyrics({QStringLiteral("show"), tagged});
+    QCOMPARE(text.exitCode, 0);
+    QCOMPARE(text.out.count(QLatin1Char('\n')), fromTag.out.count(QLatin1Char('\n')));
+    QVERIFY(text.out.contains(QLatin1String("highlight [0,16)")));
 }
 
 QTEST_GUILESS_MAIN(TestKivoLyrics)

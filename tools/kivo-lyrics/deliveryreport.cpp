@@ -40,36 +40,55 @@ QString DeliveryReport::describe(const DisplayEvent &event)
 DeliveryReport::DeliveryReport(const DisplayTimeline &expected, const QVector<Delivered> &delivered)
     : expectedCount(int(expected.size()))
 {
-    const qsizetype common = std::min(expected.size(), delivered.size());
-    qsizetype i = 0;
-    for (; i < common; ++i) {
-        const DisplayEvent &want = expected[i];
-        const Delivered &got = delivered[i];
-        if (!sameContent(want, got.event)) {
+    auto lateBy = [&](const DisplayEvent &want, int frame, const QString &how) {
+        const int due = dueFrame(want.ms);
+        ++late;
+        maxLateFrames = std::max(maxLateFrames, frame - due);
+        problems << QStringLiteral("late by %1 frame%2: %3 due at frame %4 (%5 ms), %6 frame %7")
+                        .arg(frame - due)
+                        .arg(frame - due == 1 ? "" : "s")
+                        .arg(describe(want))
+                        .arg(due)
+                        .arg(want.ms)
+                        .arg(how)
+                        .arg(frame);
+    };
+
+    qsizetype next = 0; // the first expected event not yet delivered
+    for (const Delivered &got : delivered) {
+        // When the stream falls behind it may leave out events that a later one supersedes
+        // (a wipe inside a longer wipe of the same page, a page replaced before it was shown).
+        qsizetype match = next;
+        while (match < expected.size() && !sameContent(expected[match], got.event))
+            ++match;
+        if (match == expected.size()) {
             diverged = true;
-            problems << QStringLiteral("frame %1: expected %2 (due at frame %3, %4 ms), got %5; "
-                                       "later events not compared")
+            problems << QStringLiteral("frame %1: unexpected %2; later events not compared")
                             .arg(got.frame)
-                            .arg(describe(want))
-                            .arg(dueFrame(want.ms))
-                            .arg(want.ms)
                             .arg(describe(got.event));
             return;
         }
+        for (qsizetype k = next; k < match; ++k) {
+            const DisplayEvent &left = expected[k];
+            const bool coveredWipe = left.kind == DisplayEvent::Kind::Highlight &&
+                                     got.event.kind == DisplayEvent::Kind::Highlight &&
+                                     left.highlightEnd <= got.event.highlightEnd;
+            if (coveredWipe) {
+                lateBy(left, got.frame, QStringLiteral("taken up by a longer wipe at"));
+            } else {
+                ++missing;
+                problems << QStringLiteral("never shown (superseded): %1 due at frame %2 (%3 ms)")
+                                .arg(describe(left))
+                                .arg(dueFrame(left.ms))
+                                .arg(left.ms);
+            }
+        }
+        const DisplayEvent &want = expected[match];
         const int due = dueFrame(want.ms);
         if (got.frame == due) {
             ++onTime;
         } else if (got.frame > due) {
-            ++late;
-            maxLateFrames = std::max(maxLateFrames, got.frame - due);
-            problems << QStringLiteral("late by %1 frame%2: %3 due at frame %4 (%5 ms), shown at "
-                                       "frame %6")
-                            .arg(got.frame - due)
-                            .arg(got.frame - due == 1 ? "" : "s")
-                            .arg(describe(want))
-                            .arg(due)
-                            .arg(want.ms)
-                            .arg(got.frame);
+            lateBy(want, got.frame, QStringLiteral("shown at"));
         } else {
             ++early;
             problems << QStringLiteral("early by %1 frame%2: %3 due at frame %4 (%5 ms), shown at "
@@ -81,19 +100,14 @@ DeliveryReport::DeliveryReport(const DisplayTimeline &expected, const QVector<De
                             .arg(want.ms)
                             .arg(got.frame);
         }
+        next = match + 1;
     }
-    for (; i < expected.size(); ++i) {
+    for (qsizetype k = next; k < expected.size(); ++k) {
         ++missing;
         problems << QStringLiteral("never shown (the song ended first): %1 due at frame %2 (%3 ms)")
-                        .arg(describe(expected[i]))
-                        .arg(dueFrame(expected[i].ms))
-                        .arg(expected[i].ms);
-    }
-    for (; i < delivered.size(); ++i) {
-        diverged = true;
-        problems << QStringLiteral("frame %1: unexpected %2")
-                        .arg(delivered[i].frame)
-                        .arg(describe(delivered[i].event));
+                        .arg(describe(expected[k]))
+                        .arg(dueFrame(expected[k].ms))
+                        .arg(expected[k].ms);
     }
 }
 

@@ -30,7 +30,7 @@ public:
     int early = 0;
     int missing = 0;
     int maxLateFrames = 0;
-    bool diverged = false; // the delivered events are not the expected ones
+    bool diverged = false; // an event came that the lyrics do not have
     QStringList problems;  // one line per event that was not delivered on its frame
     QString summary() const;
 

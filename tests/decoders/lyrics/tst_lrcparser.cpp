@@ -1,29 +1,10 @@
 #include "lrcparser.h"
 #include "lyricsencoding.h"
+#include "sheettext.h"
 
 #include <QRandomGenerator>
 #include <QStringEncoder>
 #include <QTest>
-
-// Lines written compactly so a case reads like the expected lyrics:
-// "1000:Hello world{1000@0-5,1500@6-11}~2000" (time, text, words, end of the last word).
-static QString describe(const LyricSheet &sheet)
-{
-    QStringList out;
-    for (const LyricLine &line : sheet) {
-        QString s = QStringLiteral("%1:%2").arg(line.ms).arg(line.text);
-        if (!line.words.isEmpty()) {
-            QStringList words;
-            for (const LyricWord &w : line.words)
-                words << QStringLiteral("%1@%2-%3").arg(w.ms).arg(w.start).arg(w.end);
-            s += QLatin1Char('{') + words.join(QLatin1Char(',')) + QLatin1Char('}');
-        }
-        if (line.endMs >= 0)
-            s += QStringLiteral("~%1").arg(line.endMs);
-        out << s;
-    }
-    return out.join(QLatin1String(" | "));
-}
 
 // What every sheet must satisfy, however broken its file was.
 static void checkSane(const LyricSheet &sheet)
@@ -186,7 +167,7 @@ void TestLrcParser::parse()
     QFETCH(QString, lrc);
     QFETCH(QString, expected);
     const LyricSheet sheet = LrcParser::parse(lrc);
-    QCOMPARE(describe(sheet), expected);
+    QCOMPARE(sheetText(sheet), expected);
     checkSane(sheet);
 }
 

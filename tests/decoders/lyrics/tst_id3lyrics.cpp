@@ -1,6 +1,8 @@
 #include "id3lyrics.h"
 #include "lrcparser.h"
+#include "mp3fixtures.h"
 #include "pagebuilder.h"
+#include "sheettext.h"
 #include "songlyrics.h"
 
 #include <QFile>
@@ -29,19 +31,6 @@ QByteArray mpegFrames(quint32 header, int frameBytes, int count)
     for (int i = 0; i < 4; ++i)
         frame[i] = char(header >> (24 - 8 * i));
     return frame.repeated(count);
-}
-
-// MPEG-1 layer III, 44 100 Hz, 128 kbps.
-QByteArray layer3Frames(int count = 40)
-{
-    return mpegFrames(0xfffb9000, 417, count);
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(bytes) == bytes.size();
 }
 
 TagLib::String tl(const QString &s)
@@ -83,23 +72,6 @@ int syltFrames(const QString &song)
 {
     TagLib::MPEG::File file(QFile::encodeName(song).constData());
     return file.hasID3v2Tag() ? int(file.ID3v2Tag()->frameList("SYLT").size()) : 0;
-}
-
-QString describe(const LyricSheet &sheet)
-{
-    QStringList out;
-    for (const LyricLine &line : sheet) {
-        QString s = QStringLiteral("%1:%2").arg(line.ms).arg(line.text);
-        QStringList words;
-        for (const LyricWord &w : line.words)
-            words << QStringLiteral("%1@%2-%3").arg(w.ms).arg(w.start).arg(w.end);
-        if (!words.isEmpty())
-            s += QLatin1Char('{') + words.join(QLatin1Char(',')) + QLatin1Char('}');
-        if (line.endMs >= 0)
-            s += QStringLiteral("~%1").arg(line.endMs);
-        out << s;
-    }
-    return out.join(QLatin1String(" | "));
 }
 
 } // namespace
@@ -170,11 +142,11 @@ void TestId3Lyrics::syltInMpegFrames()
     QFETCH(QByteArray, audio);
     QFETCH(qint64, ms);
     const QString song = dir.filePath(QStringLiteral("frames.mp3"));
-    QVERIFY(writeFile(song, audio));
+    QVERIFY(Mp3Fixtures::writeFile(song, audio));
     addSylt(song, {{0, QStringLiteral("first")}, {100, QStringLiteral("second")}},
             SynchronizedLyricsFrame::AbsoluteMpegFrames);
     QString source;
-    QCOMPARE(describe(Id3Lyrics::read(song, &source)),
+    QCOMPARE(sheetText(Id3Lyrics::read(song, &source)),
              QStringLiteral("0:first | %1:second").arg(ms));
     QCOMPARE(source, QStringLiteral("ID3v2 SYLT"));
 }
@@ -209,7 +181,7 @@ void TestId3Lyrics::syltConventions()
 {
     QFETCH(Entries, entries);
     QFETCH(QString, expected);
-    QCOMPARE(describe(Id3Lyrics::fromSyltEntries(entries)), expected);
+    QCOMPARE(sheetText(Id3Lyrics::fromSyltEntries(entries)), expected);
 }
 
 void TestId3Lyrics::syltEntriesRoundTrip_data()
@@ -236,7 +208,7 @@ void TestId3Lyrics::syltEntriesRoundTrip()
 void TestId3Lyrics::sourcesInOrder()
 {
     const QString song = dir.filePath(QStringLiteral("my.song.mp3"));
-    QVERIFY(writeFile(song, layer3Frames()));
+    QVERIFY(Mp3Fixtures::writeFile(song, Mp3Fixtures::emptyFrames(40)));
     QVERIFY(!SongLyrics::forSong(song).hasLyrics());
     QCOMPARE(SongLyrics::forSong(song).source(), QString());
 
@@ -249,13 +221,14 @@ void TestId3Lyrics::sourcesInOrder()
     QCOMPARE(SongLyrics::forSong(song).timeline().first().page, QStringLiteral("from sylt"));
 
     // A sidecar without a single timed line does not hide the tag's lyrics.
-    QVERIFY(writeFile(dir.filePath(QStringLiteral("my.song.LRC")), "[ar:Nobody]\nno stamps"));
+    QVERIFY(Mp3Fixtures::writeFile(dir.filePath(QStringLiteral("my.song.LRC")),
+                                   "[ar:Nobody]\nno stamps"));
     QCOMPARE(SongLyrics::forSong(song).source(), QStringLiteral("ID3v2 SYLT"));
 
-    QVERIFY(writeFile(dir.filePath(QStringLiteral("my.song.LRC")), "[00:01]from LRC"));
+    QVERIFY(Mp3Fixtures::writeFile(dir.filePath(QStringLiteral("my.song.LRC")), "[00:01]from LRC"));
     QCOMPARE(SongLyrics::forSong(song).source(), QStringLiteral("my.song.LRC"));
 
-    QVERIFY(writeFile(dir.filePath(QStringLiteral("my.song.lrc")), "[00:01]from lrc"));
+    QVERIFY(Mp3Fixtures::writeFile(dir.filePath(QStringLiteral("my.song.lrc")), "[00:01]from lrc"));
     const SongLyrics lyrics = SongLyrics::forSong(song);
     QCOMPARE(lyrics.source(), QStringLiteral("my.song.lrc"));
     QVERIFY(lyrics.hasLyrics());
@@ -268,7 +241,7 @@ void TestId3Lyrics::sourcesInOrder()
 void TestId3Lyrics::otherSyltTypesIgnored()
 {
     const QString song = dir.filePath(QStringLiteral("trivia.mp3"));
-    QVERIFY(writeFile(song, layer3Frames()));
+    QVERIFY(Mp3Fixtures::writeFile(song, Mp3Fixtures::emptyFrames(40)));
     addSylt(song, {{1000, "a chord"}}, SynchronizedLyricsFrame::AbsoluteMilliseconds,
             SynchronizedLyricsFrame::Chord);
     addSylt(song, {{1000, "some trivia"}}, SynchronizedLyricsFrame::AbsoluteMilliseconds,
@@ -276,7 +249,7 @@ void TestId3Lyrics::otherSyltTypesIgnored()
     QVERIFY(Id3Lyrics::read(song).isEmpty());
     addSylt(song, {{1000, "sung"}}, SynchronizedLyricsFrame::AbsoluteMilliseconds,
             SynchronizedLyricsFrame::Lyrics, TagLib::String::Latin1);
-    QCOMPARE(describe(Id3Lyrics::read(song)), QStringLiteral("1000:sung"));
+    QCOMPARE(sheetText(Id3Lyrics::read(song)), QStringLiteral("1000:sung"));
 }
 
 void TestId3Lyrics::embedShowsWhatTheSidecarShows()
@@ -289,9 +262,9 @@ void TestId3Lyrics::embedShowsWhatTheSidecarShows()
         "[00:08.00]<00:08.20>late <00:09.00>start\n[00:10]a\n[00:11]b\n[00:12]c\n[00:13]d");
     const QString embedded = dir.filePath(QStringLiteral("embedded.mp3"));
     const QString beside = dir.filePath(QStringLiteral("beside.mp3"));
-    QVERIFY(writeFile(embedded, layer3Frames()));
-    QVERIFY(writeFile(beside, layer3Frames()));
-    QVERIFY(writeFile(dir.filePath(QStringLiteral("beside.lrc")), lrc.toUtf8()));
+    QVERIFY(Mp3Fixtures::writeFile(embedded, Mp3Fixtures::emptyFrames(40)));
+    QVERIFY(Mp3Fixtures::writeFile(beside, Mp3Fixtures::emptyFrames(40)));
+    QVERIFY(Mp3Fixtures::writeFile(dir.filePath(QStringLiteral("beside.lrc")), lrc.toUtf8()));
 
     QString error;
     QVERIFY2(Id3Lyrics::writeSylt(embedded, LrcParser::parse(lrc), &error), qPrintable(error));
@@ -316,7 +289,7 @@ void TestId3Lyrics::embedShowsWhatTheSidecarShows()
 void TestId3Lyrics::embedReplacesOlderLyricsOnly()
 {
     const QString song = dir.filePath(QStringLiteral("retag.mp3"));
-    QVERIFY(writeFile(song, layer3Frames()));
+    QVERIFY(Mp3Fixtures::writeFile(song, Mp3Fixtures::emptyFrames(40)));
     addUsltAndTitle(song, QStringLiteral("[00:01]unsynchronised"));
     addSylt(song, {{1000, "old lyrics"}});
     addSylt(song, {{1000, "a chord"}}, SynchronizedLyricsFrame::AbsoluteMilliseconds,
@@ -327,7 +300,7 @@ void TestId3Lyrics::embedReplacesOlderLyricsOnly()
     QVERIFY(Id3Lyrics::writeSylt(song, LrcParser::parse(QStringLiteral("[00:02]new")), &error));
     QVERIFY(Id3Lyrics::writeSylt(song, LrcParser::parse(QStringLiteral("[00:03]newer")), &error));
     QCOMPARE(syltFrames(song), 2); // the newest lyrics and the untouched chords
-    QCOMPARE(describe(Id3Lyrics::read(song)), QStringLiteral("3000:newer"));
+    QCOMPARE(sheetText(Id3Lyrics::read(song)), QStringLiteral("3000:newer"));
 
     TagLib::MPEG::File file(QFile::encodeName(song).constData());
     QCOMPARE(file.ID3v2Tag()->title(), TagLib::String("A Title"));
@@ -338,7 +311,8 @@ void TestId3Lyrics::embedReplacesOlderLyricsOnly()
 void TestId3Lyrics::embedRefusesNonMpeg()
 {
     const QString text = dir.filePath(QStringLiteral("notes.mp3"));
-    QVERIFY(writeFile(text, QByteArray("These are just notes, not audio.\n").repeated(100)));
+    QVERIFY(Mp3Fixtures::writeFile(text,
+                                   QByteArray("These are just notes, not audio.\n").repeated(100)));
     QString error;
     QVERIFY(!Id3Lyrics::writeSylt(text, LrcParser::parse(QStringLiteral("[00:01]a")), &error));
     QVERIFY(error.contains(QLatin1String("not MPEG audio")));
@@ -367,7 +341,7 @@ void TestId3Lyrics::hostileTags()
         const int size = int(frame.size());
         QByteArray tag = QByteArray("ID3\x04\x00\x00", 6) + char(0) + char(0) + char(size >> 7) +
                          char(size & 0x7f) + frame;
-        QVERIFY(writeFile(song, tag + layer3Frames(10)));
+        QVERIFY(Mp3Fixtures::writeFile(song, tag + Mp3Fixtures::emptyFrames(10)));
         const LyricSheet sheet = Id3Lyrics::read(song);
         for (const LyricLine &line : sheet)
             QVERIFY(line.ms >= 0);
