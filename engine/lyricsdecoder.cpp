@@ -65,10 +65,10 @@ qint32 LyricsDecoder::processDue(qint64 now)
 
 void LyricsDecoder::showFrame(qint32 frame)
 {
-    QMutexLocker locker(&mutex);                   // guards snapshots
-    const auto found = snapshots.constFind(frame); // the newest under that number
-    if (found != snapshots.cend())
-        emit LyricsChanged(found.value());
+    QMutexLocker locker(&mutex); // guards snapshots
+    // value() gives the most recently inserted of the snapshots under that number
+    if (LyricsData *lyrics = snapshots.value(frame))
+        emit LyricsChanged(lyrics);
 }
 
 void LyricsDecoder::setDisplayEnabled(bool enabled)

@@ -2,11 +2,11 @@
 #define LYRICSDECODER_H
 
 #include "kwo_imcx.h"
+#include "recursivemutex.h"
 
 #include <QList>
 #include <QMultiHash>
 #include <QObject>
-#include <QRecursiveMutex>
 #include <QString>
 
 class LyricsData;
@@ -42,7 +42,7 @@ signals:
     void LyricsChanged(LyricsData *lyrics);
 
 private:
-    QRecursiveMutex mutex;
+    RecursiveMutex mutex; // recursive, like every engine lock
     // frame number -> snapshots, owned; a repeated number keeps the older entry, value() finds
     // the newest
     QMultiHash<qint32, LyricsData *> snapshots;

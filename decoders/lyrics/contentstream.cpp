@@ -98,13 +98,16 @@ ContentStream ContentStream::encode(const DisplayTimeline &timeline)
     int next = 0;      // first event not yet sent
     int textPage = -1; // the page whose text is being sent
     int textSent = 0;  // bytes of it already sent
+    // The events that go out together as the next unit: next..through, the page among them
+    // (-1: none). Grown as frames pass; each event is looked at once while it waits.
+    int groupOf = -1, through = -1, shown = -1;
+    bool frozen = false; // register units went out for the group: it takes no more events
     while (next < n) {
         // The next page's text may go out now: the page before it is already on screen.
-        int upcoming = next;
-        while (upcoming < n && events[upcoming].event.kind != DisplayEvent::Kind::Page)
-            ++upcoming;
-        if (upcoming != textPage) {
-            textPage = upcoming;
+        if (textPage < next) {
+            textPage = next;
+            while (textPage < n && events[textPage].event.kind != DisplayEvent::Kind::Page)
+                ++textPage;
             textSent = 0;
         }
         const bool textDone = textPage == n || textSent >= text[textPage].size();
@@ -112,30 +115,43 @@ ContentStream ContentStream::encode(const DisplayTimeline &timeline)
         const ScheduledEvent &first = events[next];
         const bool isPage = first.event.kind == DisplayEvent::Kind::Page;
         const bool due = first.wantedFrame <= frame && (!isPage || textDone);
-        // Everything due by then becomes one unit: the page, if first, and the last highlight.
+        // Everything due by the frame it can go out in becomes one unit: the page whose text is
+        // through, if there is one (it hides the highlights before it), and the last highlight.
         const qint32 sendFrame = std::max(frame, first.wantedFrame);
-        int through = next;
-        for (int k = isPage ? next + 1 : next; k < n; ++k) {
-            if (events[k].event.kind != DisplayEvent::Kind::Highlight ||
-                events[k].wantedFrame > sendFrame)
-                break;
-            through = k;
+        if (groupOf != next) {
+            groupOf = through = next;
+            shown = isPage ? next : -1;
+            frozen = false;
         }
-        const DisplayEvent *h = through > next || !isPage ? &events[through].event : nullptr;
+        while (!frozen && through + 1 < n && events[through + 1].wantedFrame <= sendFrame) {
+            if (events[through + 1].event.kind == DisplayEvent::Kind::Page) {
+                if (shown >= 0 || through + 1 != textPage || !textDone)
+                    break;
+                shown = through + 1;
+            }
+            ++through;
+        }
+        const DisplayEvent *h = through != shown ? &events[through].event : nullptr;
+        // Register units go out ahead of time once nothing more can join the group before it is
+        // sent (a page still waiting for its text takes at least that many frames).
+        const qint32 remainingText =
+            isPage && !textDone ? qint32(text[textPage].size() - textSent + 1) / 2 : 0;
+        const bool settled = through + 1 == n || events[through + 1].wantedFrame >
+                                                     std::max(sendFrame, frame + remainingText + 3);
         quint8 b0 = 0, b1 = 0;
-        if (prefixFor(h, b0, b1)) {
-            emitUnit(b0, b1); // the registers, ready ahead of time where the stream allows
+        if ((due || settled) && prefixFor(h, b0, b1)) {
+            emitUnit(b0, b1);
+            frozen = frozen || due;
             continue;
         }
         if (due) {
             const int end = h ? h->highlightEnd : 0;
-            emitUnit(quint8((isPage ? showPage : highlight) | ((end >> 8) & commandLowMask)),
+            emitUnit(quint8((shown >= 0 ? showPage : highlight) | ((end >> 8) & commandLowMask)),
                      quint8(end));
             held = Registers();
             for (int k = next; k <= through; ++k) {
                 events[k].frame = frame - 1;
-                events[k].superseded =
-                    events[k].event.kind == DisplayEvent::Kind::Highlight && k != through;
+                events[k].superseded = k != through && k != shown;
             }
             next = through + 1;
             continue;

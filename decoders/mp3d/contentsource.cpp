@@ -1,9 +1,19 @@
 #include "contentsource.h"
 
+#include "lyricscontentsource.h"
+#include "songlyrics.h"
+
+#include <QFile>
+
 std::unique_ptr<ContentSource> ContentSource::open(const char *path)
 {
-    // Songs carry no interactive content yet: every frame gets 00 00.
-    (void)path;
+    // A song's lyrics (sidecar LRC, ID3v2 SYLT or USLT) travel as the content stream; a song
+    // without any gets 00 00 in every frame.
+    if (path) {
+        const SongLyrics lyrics = SongLyrics::forSong(QFile::decodeName(path));
+        if (lyrics.hasLyrics())
+            return std::make_unique<LyricsContentSource>(lyrics.timeline());
+    }
     return std::make_unique<ContentSource>();
 }
 

@@ -1,29 +1,16 @@
 #include "contentstamp.h"
 #include "contentstream.h"
+#include "contenttimeline.h"
 #include "lyricsdata.h"
 #include "lyricsdecoder.h"
 
 #include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
+using namespace ContentTimeline;
+
 namespace {
-
-DisplayEvent page(qint64 ms, const QString &text)
-{
-    DisplayEvent e;
-    e.ms = ms;
-    e.page = text;
-    return e;
-}
-
-DisplayEvent wipe(qint64 ms, int end)
-{
-    DisplayEvent e;
-    e.kind = DisplayEvent::Kind::Highlight;
-    e.ms = ms;
-    e.highlightEnd = end;
-    return e;
-}
 
 // The engine's queue: frames from..to of a stream, frame f due at f * 10 ms.
 void queueFrames(QList<ContentStamp *> &list, const ContentStream &stream, qint32 from, qint32 to)
@@ -80,14 +67,17 @@ private slots:
     void songWithoutLyricsStillMoves();
 
 private:
-    const QString song = QStringLiteral("song.mp3");
+    QTemporaryDir dir;
+    QString song;
     QList<ContentStamp *> list;
 };
 
 void TestLyricsDecoder::initTestCase()
 {
     // Lyrics beside the song make the content library ready; the stamps carry our own stream.
-    QFile lrc("song.lrc");
+    QVERIFY(dir.isValid());
+    song = dir.filePath("song.mp3");
+    QFile lrc(dir.filePath("song.lrc"));
     QVERIFY(lrc.open(QIODevice::WriteOnly));
     lrc.write("[00:00.50]la la la\n[00:02.00]la\n");
     lrc.close();
@@ -208,7 +198,7 @@ void TestLyricsDecoder::restartAtAFrameShowsWhatPlayingThroughShowed()
 void TestLyricsDecoder::songWithoutLyricsStillMoves()
 {
     QTest::ignoreMessage(QtWarningMsg, "UNABLE TO INITALIZE IMCX stuff!");
-    LyricsDecoder decoder(QStringLiteral("silent.mp3"), &list);
+    LyricsDecoder decoder(dir.filePath("silent.mp3"), &list);
     Announcements shown(&decoder);
     queueFrames(list, twoPages, 1, 40);
     QCOMPARE(decoder.processDue(1'000'000), 40);

@@ -280,13 +280,12 @@ void TestKivoLyrics::showFailures_data()
                                     << "not MPEG audio";
     QTest::addRow("no lyrics") << "plain.mp3"
                                << "no lyrics found";
+    QTest::addRow("untimed lyrics beside it") << "bare.mp3"
+                                              << "bare.LRC: no timed lyrics in it";
 }
 
 void TestKivoLyrics::showFailures()
 {
-#ifndef KIVO_LYRICS_SHOW
-    QSKIP("built without the decoder libraries");
-#endif
     QFETCH(QString, song);
     QFETCH(QString, message);
     QVERIFY(Mp3Fixtures::writeFile(dir.filePath(QStringLiteral("notes.mp3")),
@@ -294,6 +293,10 @@ void TestKivoLyrics::showFailures()
     QVERIFY(Mp3Fixtures::writeFile(dir.filePath(QStringLiteral("notes.lrc")), "[00:01]a"));
     QVERIFY(Mp3Fixtures::writeFile(dir.filePath(QStringLiteral("plain.mp3")),
                                    Mp3Fixtures::emptyFrames(50)));
+    QVERIFY(Mp3Fixtures::writeFile(dir.filePath(QStringLiteral("bare.mp3")),
+                                   Mp3Fixtures::emptyFrames(50)));
+    QVERIFY(Mp3Fixtures::writeFile(dir.filePath(QStringLiteral("bare.LRC")),
+                                   "[ti:Song]\nWords without times\n"));
     const Run run = kivoLyrics({QStringLiteral("show"), dir.filePath(song)});
     QCOMPARE(run.exitCode, 1);
     QVERIFY2(run.err.contains(message), qPrintable(run.err));
@@ -301,9 +304,6 @@ void TestKivoLyrics::showFailures()
 
 void TestKivoLyrics::showPrintsWhatTheStreamDelivers()
 {
-#ifndef KIVO_LYRICS_SHOW
-    QSKIP("built without the decoder libraries");
-#endif
     // A long first page due at once cannot arrive on frame 1: the tool must say how late.
     const QString song = dir.filePath(QStringLiteral("punctual.mp3"));
     QVERIFY(Mp3Fixtures::writeFile(song, Mp3Fixtures::emptyFrames(400)));
@@ -348,9 +348,6 @@ void TestKivoLyrics::showPrintsWhatTheStreamDelivers()
 
 void TestKivoLyrics::showSameForEmbeddedAndSidecar()
 {
-#ifndef KIVO_LYRICS_SHOW
-    QSKIP("built without the decoder libraries");
-#endif
     const QByteArray lrc =
         "[offset:+100]\n[00:00.80]<00:00.80>Row, <00:01.20>row, <00:01.60>row<00:02.00>\n"
         "[00:00.80]\xe5\x88\x92\xe8\x88\xb9\n[00:02.50]your boat\n[00:03.50]\n"
@@ -373,6 +370,15 @@ void TestKivoLyrics::showSameForEmbeddedAndSidecar()
     QCOMPARE(text.exitCode, 0);
     QCOMPARE(text.out.count(QLatin1Char('\n')), fromTag.out.count(QLatin1Char('\n')));
     QVERIFY(text.out.contains(QLatin1String("highlight [0,16)")));
+
+    // An untimed sidecar does not hide the stored lyrics, and the tool says it was passed over.
+    QVERIFY(
+        Mp3Fixtures::writeFile(dir.filePath(QStringLiteral("tagged.lrc")), "[ti:Only a title]"));
+    const Run passedOver = kivoLyrics({QStringLiteral("show"), QStringLiteral("--json"), tagged});
+    QCOMPARE(passedOver.exitCode, 0);
+    QCOMPARE(passedOver.out, fromTag.out);
+    QVERIFY(passedOver.err.startsWith(QLatin1String("tagged.lrc has no timed lyrics and is "
+                                                    "passed over\nlyrics from ID3v2 SYLT\n")));
 }
 
 QTEST_GUILESS_MAIN(TestKivoLyrics)

@@ -5,12 +5,11 @@
 #include "id3lyrics.h"
 #include "jsonline.h"
 #include "lrcparser.h"
-#include "songlyrics.h"
-#ifdef KIVO_LYRICS_SHOW
 #include "lyricsshow.h"
-#endif
+#include "songlyrics.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -82,17 +81,33 @@ int show(const QString &song, bool json)
 {
     if (!exists(song))
         return fail(QStringLiteral("%1: no such file").arg(song));
-#ifdef KIVO_LYRICS_SHOW
     const SongLyrics lyrics = SongLyrics::forSong(song);
     LyricsShow run;
     QString error;
     if (!run.play(song, &error))
         return fail(error);
+    // A sidecar the player passes over because nothing in it is timed deserves a word.
+    QString unusedSidecar;
+    for (const char *suffix : {".lrc", ".LRC"}) {
+        const QFileInfo sidecar(QFileInfo(song).dir(),
+                                QFileInfo(song).completeBaseName() + QLatin1String(suffix));
+        if (sidecar.isFile() && sidecar.fileName() != lyrics.source() && unusedSidecar.isEmpty())
+            unusedSidecar = sidecar.fileName();
+    }
+    if (!lyrics.hasLyrics() && !unusedSidecar.isEmpty())
+        return fail(QStringLiteral("%1: no timed lyrics in it (lines need [mm:ss.xx] stamps), and "
+                                   "none in the tag of %2")
+                        .arg(unusedSidecar, song));
     if (!lyrics.hasLyrics())
         return fail(QStringLiteral("%1: no lyrics found (no %2.lrc beside it, no SYLT or LRC "
                                    "USLT in its tag)")
                         .arg(song, QFileInfo(song).completeBaseName()));
+    if (!unusedSidecar.isEmpty() &&
+        !lyrics.source().endsWith(QLatin1String(".lrc"), Qt::CaseInsensitive))
+        say(stderr, QStringLiteral("%1 has no timed lyrics and is passed over").arg(unusedSidecar));
     say(stderr, QStringLiteral("lyrics from %1").arg(lyrics.source()));
+    if (!run.hasLyrics)
+        say(stderr, QStringLiteral("the content decoder found no lyrics in the song"));
 
     for (const DeliveryReport::Delivered &d : std::as_const(run.delivered)) {
         const DisplayEvent &e = d.event;
@@ -114,10 +129,6 @@ int show(const QString &song, bool json)
         say(stderr, problem);
     say(stderr, report.summary());
     return 0;
-#else
-    Q_UNUSED(json);
-    return fail(QStringLiteral("show is not available: built without the decoder libraries"));
-#endif
 }
 
 } // namespace

@@ -1,30 +1,14 @@
 #include "contentformat.h"
 #include "contentstream.h"
 #include "contentstreamdecoder.h"
+#include "contenttimeline.h"
 
 #include <QRandomGenerator>
 #include <QTest>
 
+using namespace ContentTimeline;
+
 namespace {
-
-DisplayEvent page(qint64 ms, const QString &text)
-{
-    DisplayEvent e;
-    e.kind = DisplayEvent::Kind::Page;
-    e.ms = ms;
-    e.page = text;
-    return e;
-}
-
-DisplayEvent wipe(qint64 ms, int start, int end)
-{
-    DisplayEvent e;
-    e.kind = DisplayEvent::Kind::Highlight;
-    e.ms = ms;
-    e.highlightStart = start;
-    e.highlightEnd = end;
-    return e;
-}
 
 QString describe(qint32 frame, const DisplayEvent &e)
 {
@@ -67,17 +51,6 @@ QStringList onTime(const DisplayTimeline &timeline)
     return expected;
 }
 
-QByteArray streamBytes(const ContentStream &stream)
-{
-    QByteArray out;
-    for (qint32 frame = 1; frame <= stream.frameCount(); ++frame) {
-        quint8 b[2];
-        stream.frameBytes(frame, b);
-        out.append(char(b[0])).append(char(b[1]));
-    }
-    return out;
-}
-
 // Feeds bytes as frames and checks after every unit what any display relies on.
 void feedChecked(const QByteArray &bytes)
 {
@@ -106,8 +79,11 @@ private slots:
     void firstPageArrivesAsSoonAsItsTextIsThrough();
     void pagesTooLongForTheirGapArriveBackToBack();
     void crowdedHighlightsMergeIntoTheLast();
+    void pageHidesTheWipesOfItsFrame();
     void dueWordsDelayTheNextPageOnlyByTheirFrames();
     void absurdTimesCostNoMemory();
+    void aFloodOfWipesCollapses();
+    void wipesNeedingRegistersEveryFrameKeepMoving();
     void longPageIsCutAtACharacterBoundary();
     void decoderRules_data();
     void decoderRules();
@@ -247,6 +223,23 @@ void TestContentStream::crowdedHighlightsMergeIntoTheLast()
     QVERIFY(!stream.events()[3].superseded);
 }
 
+void TestContentStream::pageHidesTheWipesOfItsFrame()
+{
+    // The last word's wipe and the next page a few ms apart: one frame, and the page wins,
+    // so the page is not pushed to the next frame by a wipe nobody would see.
+    const qint32 f = ContentFormat::frameForMs(2990);
+    QCOMPARE(ContentFormat::frameForMs(3003), f);
+    const ContentStream stream = ContentStream::encode(
+        {page(1000, "ab"), wipe(2000, 0, 1), wipe(2990, 0, 2), page(3000, "cd"), wipe(3003, 0, 1)});
+    QCOMPARE(decodeAll(stream),
+             (QStringList{describe(ContentFormat::frameForMs(1000), page(0, "ab")),
+                          describe(ContentFormat::frameForMs(2000), wipe(0, 0, 1)),
+                          describe(f, page(0, "cd")), describe(f, wipe(0, 0, 1))}));
+    QVERIFY(stream.events()[2].superseded);
+    QCOMPARE(stream.events()[2].frame, f);
+    QVERIFY(!stream.events()[3].superseded && !stream.events()[4].superseded);
+}
+
 void TestContentStream::dueWordsDelayTheNextPageOnlyByTheirFrames()
 {
     // A word on every frame from frame 41 while the next page (20 bytes: 10 text frames) is
@@ -284,6 +277,36 @@ void TestContentStream::absurdTimesCostNoMemory()
     QCOMPARE(b[0] | b[1], 0);
     stream.frameBytes(std::numeric_limits<qint32>::min(), b);
     QCOMPARE(b[0] | b[1], 0);
+}
+
+void TestContentStream::aFloodOfWipesCollapses()
+{
+    // A hostile file: 100 000 word stamps within the first second, behind a page whose text
+    // takes 2000 frames. Scheduling stays linear; the page comes with the last wipe, after the
+    // header, the text and one end-register unit (the wipe ends at 4000).
+    DisplayTimeline timeline{page(0, QString(4000, 'x'))};
+    for (int i = 0; i < 100000; ++i)
+        timeline << wipe(i / 100, 0, i % 4000 + 1);
+    const ContentStream stream = ContentStream::encode(timeline);
+    QCOMPARE(decodeAll(stream), (QStringList{describe(2003, page(0, QString(4000, 'x'))),
+                                             describe(2003, wipe(0, 0, 99999 % 4000 + 1))}));
+}
+
+void TestContentStream::wipesNeedingRegistersEveryFrameKeepMoving()
+{
+    // Wipes on every frame whose ends need a different end register each time: no frame is
+    // free for the register units, so each wipe is late, but each one that goes out is the
+    // newest due and the first goes out after a single register unit.
+    const double frameMs = 26.12245;
+    auto at = [&](int frame) { return qint64(std::ceil((frame - 1) * frameMs)); };
+    DisplayTimeline timeline{page(at(2000), QString(3000, 'x'))};
+    for (int f = 2001; f <= 2040; ++f)
+        timeline << wipe(at(f), 0, f % 2 ? 1100 : 2100);
+    const QStringList seen = decodeAll(ContentStream::encode(timeline));
+    QCOMPARE(seen.first(), describe(2000, page(0, QString(3000, 'x'))));
+    QCOMPARE(seen.at(1), "2002 highlight 0-1100");
+    QVERIFY(seen.size() > 10);
+    QCOMPARE(seen.last().section(' ', 1), "highlight 0-2100");
 }
 
 void TestContentStream::longPageIsCutAtACharacterBoundary()

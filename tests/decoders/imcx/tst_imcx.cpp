@@ -1,10 +1,13 @@
 #include "contentstream.h"
+#include "contenttimeline.h"
 #include "kwo_imcx.h"
 
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTest>
+
+using namespace ContentTimeline;
 
 namespace {
 
@@ -29,34 +32,6 @@ public:
     QStringList calls;
     bool outside = false;
 };
-
-DisplayEvent page(qint64 ms, const QString &text)
-{
-    DisplayEvent e;
-    e.ms = ms;
-    e.page = text;
-    return e;
-}
-
-DisplayEvent wipe(qint64 ms, int end)
-{
-    DisplayEvent e;
-    e.kind = DisplayEvent::Kind::Highlight;
-    e.ms = ms;
-    e.highlightEnd = end;
-    return e;
-}
-
-QByteArray framesOf(const ContentStream &stream)
-{
-    QByteArray out;
-    for (qint32 frame = 1; frame <= stream.frameCount(); ++frame) {
-        quint8 b[2];
-        stream.frameBytes(frame, b);
-        out.append(char(b[0])).append(char(b[1]));
-    }
-    return out;
-}
 
 const uint8_t *data(const QByteArray &bytes)
 {
@@ -116,7 +91,7 @@ void TestImcx::pageAndHighlightInOneCall()
 {
     // A wipe falling due with its page travels in the page's own frame: one call, two callbacks.
     const QByteArray frames =
-        framesOf(ContentStream::encode({page(1000, "Ab\ncd"), wipe(1001, 2), wipe(2000, 5)}));
+        streamBytes(ContentStream::encode({page(1000, "Ab\ncd"), wipe(1001, 2), wipe(2000, 5)}));
     QStringList perCall;
     for (int i = 0; i < frames.size(); i += 2) {
         const int before = int(sink.calls.size());
@@ -141,8 +116,8 @@ void TestImcx::callSplitsDoNotMatter()
 {
     QFETCH(int, chunk);
     const QByteArray frames =
-        framesOf(ContentStream::encode({page(500, QString::fromUtf8("Ünïcödé 歌")), wipe(900, 3),
-                                        page(2000, "next"), wipe(2100, 4)}));
+        streamBytes(ContentStream::encode({page(500, QString::fromUtf8("Ünïcödé 歌")), wipe(900, 3),
+                                           page(2000, "next"), wipe(2100, 4)}));
     for (int i = 0; i < frames.size(); i += 2)
         IMCX_Decoder(data(frames) + i, 2);
     const QStringList whole = sink.calls;
@@ -160,7 +135,7 @@ void TestImcx::callSplitsDoNotMatter()
 void TestImcx::flushStartsAFreshStream()
 {
     // Half a page of text, then a new song: nothing of the old text may leak into its page.
-    const QByteArray frames = framesOf(ContentStream::encode({page(3000, "old song text")}));
+    const QByteArray frames = streamBytes(ContentStream::encode({page(3000, "old song text")}));
     IMCX_Decoder(data(frames), 8);
     IMCX_Flush();
     IMCX_Decoder(data(frames) + 8, int32_t(frames.size() - 8));
@@ -168,7 +143,7 @@ void TestImcx::flushStartsAFreshStream()
 
     IMCX_InitDecoder("");
     IMCX_InitGUI(&sink);
-    const QByteArray fresh = framesOf(ContentStream::encode({page(100, "new")}));
+    const QByteArray fresh = streamBytes(ContentStream::encode({page(100, "new")}));
     IMCX_Decoder(data(fresh.left(3)), 3); // and an odd byte left over must not survive a flush
     IMCX_Flush();
     IMCX_InitDecoder("");
@@ -184,7 +159,7 @@ void TestImcx::badArgumentsAreIgnored()
     QCOMPARE(IMCX_Decoder(bytes, 0), 0);
     QCOMPARE(IMCX_Decoder(bytes, -5), 0);
     QCOMPARE(IMCX_InitGUI(nullptr), 0);
-    const QByteArray frames = framesOf(ContentStream::encode({page(100, "x")}));
+    const QByteArray frames = streamBytes(ContentStream::encode({page(100, "x")}));
     QCOMPARE(IMCX_Decoder(data(frames), int32_t(frames.size())), 0); // no sink: no calls
     QCOMPARE(sink.page, QString());
 }
