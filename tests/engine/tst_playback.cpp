@@ -5,6 +5,7 @@
 #include "enginetestenvironment.h"
 #include "framedecoder.h"
 #include "frameslot.h"
+#include "lyricsdata.h"
 #include "mp3fixtures.h"
 #include "mp3object.h"
 #include "soundoutput.h"
@@ -81,6 +82,7 @@ class TestPlayback : public QObject
 private slots:
     void songReachesTheDeviceWhole_data();
     void songReachesTheDeviceWhole();
+    void lyricsFollowTheSound();
     void stopEndsTheCallbacksWait();
     void deletingPlayingEngines();
 };
@@ -123,6 +125,37 @@ void TestPlayback::songReachesTheDeviceWhole()
     const QByteArray expected = withoutSilenceAround(decoded);
     QCOMPARE(heard.size(), expected.size());
     QVERIFY(heard == expected);
+}
+
+// A song with lyrics beside it, through the real decoder libraries: the lyrics change when the
+// frame that carries the change is being heard, not before.
+void TestPlayback::lyricsFollowTheSound()
+{
+    EngineTestEnvironment environment;
+    environment.setBuffers(4, 6);
+    const QString song = sineSong(environment, 2.0);
+    QVERIFY(!song.isEmpty());
+    QFile lyrics(environment.filePath("sine2.lrc"));
+    QVERIFY(lyrics.open(QIODevice::WriteOnly));
+    lyrics.write("[00:00.00]Hello\n[00:01.00]World\n");
+    lyrics.close();
+
+    MP3Object *engine = MP3Object::Instance(song, 0);
+    QVERIFY(engine);
+    QList<const LyricsData *> shown;
+    connect(engine, &MP3Object::DisplayLyrics, engine,
+            [&shown](LyricsData *page) { shown << page; });
+    engine->Play();
+    // The page "Hello\nWorld" comes with the first line lit; the second line lights at 1 s.
+    const auto secondLineLit = [&shown] {
+        return !shown.isEmpty() && shown.last() && shown.last()->highlightEnd > 6;
+    };
+    QVERIFY(pumpUntil(engine, secondLineLit, 20000));
+    QCOMPARE(shown.first()->text, QStringLiteral("Hello\nWorld"));
+    QCOMPARE(shown.first()->highlightEnd, 5);
+    // 1 s is frame 38 or 39: the pass that lit the line had reached it, and no earlier pass did.
+    QVERIFY2(engine->position() >= 38, qPrintable(QString::number(engine->position())));
+    delete engine;
 }
 
 // Stop() while the callback waits for data returns once the callback has given up.
