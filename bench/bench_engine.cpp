@@ -1,0 +1,187 @@
+// What the playback engine costs: CPU time per second of playback for a headless engine playing
+// a song in real time through SDL's disk driver, pumped by a zero-interval timer as the main
+// window pumps it; the time from engine construction to the first buffer handed to the device;
+// how long Stop() takes to end a callback's wait for data, and how long deleting an engine blocks
+// the GUI thread.
+// Usage: bench_engine [seconds]   (song length, default 30; the run takes about that long)
+
+#include "mp3fixtures.h"
+#include "mp3object.h"
+#include "preferences.h"
+#include "singleinstance.h"
+#include "soundoutput.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QThread>
+#include <QTimer>
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <numeric>
+
+namespace {
+
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval &t) { return double(t.tv_sec) + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+struct PlaybackRun
+{
+    double playbackSeconds = 0;
+    double wallSeconds = 0;
+    double cpuSeconds = 0;
+    double firstBufferMs = -1;
+    double deletionMs = 0;
+};
+
+PlaybackRun playThrough(const QString &song)
+{
+    PlaybackRun run;
+    QElapsedTimer sinceConstruction;
+    sinceConstruction.start();
+    MP3Object *engine = MP3Object::Instance(song, 0);
+    if (!engine)
+        return run;
+    SoundOutput *output = SoundOutput::Instance();
+    run.playbackSeconds = engine->totalFrames() * SoundOutput::frameMilliseconds / 1000;
+
+    QEventLoop loop;
+    QTimer pump;
+    pump.setInterval(0);
+    QObject::connect(&pump, &QTimer::timeout, engine, [&] {
+        engine->timergo();
+        if (run.firstBufferMs < 0 && output && output->hasUnplayedBuffer())
+            run.firstBufferMs = sinceConstruction.nsecsElapsed() / 1e6;
+    });
+    QObject::connect(engine, &MP3Object::EOS, &loop, &QEventLoop::quit);
+
+    const double cpuBefore = cpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    engine->Play();
+    pump.start();
+    loop.exec();
+    pump.stop();
+    run.cpuSeconds = cpuSeconds() - cpuBefore;
+    run.wallSeconds = wall.nsecsElapsed() / 1e9;
+    QElapsedTimer deletion;
+    deletion.start();
+    delete engine;
+    run.deletionMs = deletion.nsecsElapsed() / 1e6;
+    return run;
+}
+
+// Construction to the first buffer handed to the device, a number of times: the shortest,
+// mean and longest. The device thread may be anywhere in its wait for the next buffer time
+// when playing starts, so single runs vary by up to one buffer time.
+QList<double> firstBufferTimes(const QString &song, int rounds)
+{
+    QList<double> times;
+    for (int i = 0; i < rounds; ++i) {
+        QElapsedTimer sinceConstruction;
+        sinceConstruction.start();
+        MP3Object *engine = MP3Object::Instance(song, 0);
+        SoundOutput *output = SoundOutput::Instance();
+        engine->Play();
+        while (output && !output->hasUnplayedBuffer())
+            engine->timergo();
+        times << sinceConstruction.nsecsElapsed() / 1e6;
+        delete engine;
+    }
+    return times;
+}
+
+// Stop() while the callback waits for data, a number of times: the longest and mean wait.
+QPair<double, double> stopLatency(const QString &song, int rounds)
+{
+    double longest = 0;
+    double total = 0;
+    for (int i = 0; i < rounds; ++i) {
+        MP3Object *engine = MP3Object::Instance(song, 0);
+        engine->Play();
+        while (!SoundOutput::Instance()->wantsData())
+            QThread::usleep(200);
+        QThread::msleep(i * 37 % 40); // somewhere in the callback's 40 ms poll
+        QElapsedTimer clock;
+        clock.start();
+        engine->Stop();
+        const double ms = clock.nsecsElapsed() / 1e6;
+        longest = std::max(longest, ms);
+        total += ms;
+        delete engine;
+    }
+    return {longest, total / rounds};
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    const double seconds = argc > 1 ? QByteArray(argv[1]).toDouble() : 30.0;
+    QTemporaryDir dir;
+    qputenv("SDL_AUDIODRIVER", "disk");
+    qputenv("SDL_DISKAUDIOFILE", QFile::encodeName(dir.filePath("bench.raw")));
+    qunsetenv("SDL_DISKAUDIODELAY"); // the disk driver keeps real time
+
+    SingleInstance<Preferences>::createClassMutex();
+    SingleInstance<MP3Object>::createClassMutex();
+    SingleInstance<SoundOutput>::createClassMutex();
+    Preferences::Instance(dir.filePath(QLatin1String(Preferences::fileBaseName)));
+
+    QTextStream out(stdout);
+    const QString song = dir.filePath("song.mp3");
+    Mp3Fixtures::Sine sine;
+    sine.seconds = seconds;
+    if (!Mp3Fixtures::writeSine(song, sine)) {
+        out << "cannot encode the song\n";
+        return 1;
+    }
+    const Preferences *preferences = Preferences::Instance();
+    out << QString("engine: %1 s song, buffers of %2 frames x %3, disk driver in real time\n")
+               .arg(seconds)
+               .arg(preferences->nextBufferSize())
+               .arg(preferences->nextBufferCount());
+    out.flush();
+
+    const PlaybackRun run = playThrough(song);
+    out << QString("  playback %1 s took %2 s wall, %3 s CPU\n")
+               .arg(run.playbackSeconds, 0, 'f', 2)
+               .arg(run.wallSeconds, 0, 'f', 2)
+               .arg(run.cpuSeconds, 0, 'f', 2);
+    out << QString("  CPU per second of playback: %1 s (%2 %)\n")
+               .arg(run.cpuSeconds / run.playbackSeconds, 0, 'f', 3)
+               .arg(100 * run.cpuSeconds / run.playbackSeconds, 0, 'f', 1);
+    out << QString("  deleting the engine at the end of the song: %1 ms\n")
+               .arg(run.deletionMs, 0, 'f', 1);
+    out.flush();
+    QList<double> times = firstBufferTimes(song, 8);
+    times << run.firstBufferMs;
+    std::sort(times.begin(), times.end());
+    out << QString("  construction to first buffer delivered: shortest %1 ms, mean %2 ms, "
+                   "longest %3 ms (%4 runs)\n")
+               .arg(times.first(), 0, 'f', 1)
+               .arg(std::accumulate(times.cbegin(), times.cend(), 0.0) / times.size(), 0, 'f', 1)
+               .arg(times.last(), 0, 'f', 1)
+               .arg(times.size());
+    out.flush();
+
+    const auto [longest, mean] = stopLatency(song, 10);
+    out << QString("  Stop() while the callback waits: mean %1 ms, longest %2 ms (10 rounds)\n")
+               .arg(mean, 0, 'f', 1)
+               .arg(longest, 0, 'f', 1);
+
+    SingleInstance<MP3Object>::destroy();
+    SingleInstance<SoundOutput>::destroy();
+    SingleInstance<Preferences>::destroy();
+    return 0;
+}

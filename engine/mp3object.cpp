@@ -1,0 +1,336 @@
+#include "mp3object.h"
+
+#include "contentstamp.h"
+#include "framedecoder.h"
+#include "frameslot.h"
+#include "lyricsdata.h"
+#include "lyricsdecoder.h"
+#include "monotonicclock.h"
+#include "pacing.h"
+#include "preferences.h"
+#include "soundbuffer.h"
+#include "soundoutput.h"
+
+#include <QMutexLocker>
+#include <QtDebug>
+
+#include <cstring>
+#include <new>
+
+namespace {
+// One rewind step back per pass, at most one per 6 ms: about four times the playing speed.
+constexpr int rewindStepMilliseconds = 6;
+
+std::unique_ptr<SoundBuffer> takeFirst(std::deque<std::unique_ptr<SoundBuffer>> &list)
+{
+    std::unique_ptr<SoundBuffer> buffer = std::move(list.front());
+    list.pop_front();
+    return buffer;
+}
+} // namespace
+
+MP3Object *MP3Object::Instance(const QString &fileName, int startFrame)
+{
+    return SingleInstance<MP3Object>::obtain(instanceRules, fileName, startFrame);
+}
+
+MP3Object *MP3Object::Instance()
+{
+    return SingleInstance<MP3Object>::existing(instanceRules);
+}
+
+bool MP3Object::hasAnInstance()
+{
+    return SingleInstance<MP3Object>::hasAnInstance(instanceRules);
+}
+
+MP3Object::MP3Object(const QString &fileName, int startFrame) : songPath(fileName)
+{
+    QMutexLocker bufferLocker(&bufferLock); // guards the buffers and their lists
+    QMutexLocker setupLocker(&setupLock);   // guards the buffer settings
+
+    if (Preferences *preferences = Preferences::Instance()) {
+        preferences->reload(); // puts the next-song buffer settings into effect
+        framesPerBuffer = preferences->bufferSize();
+        bufferTotal = preferences->bufferCount();
+    }
+    allocateBuffers();
+
+    decoder = std::make_unique<FrameDecoder>(songPath);
+    if (decoder->isOpen()) {
+        frameCount = decoder->totalFrames();
+        output.reset(SoundOutput::Instance(decoder->streamInfo()));
+        lyrics = std::make_unique<LyricsDecoder>(songPath, &contentList);
+        connect(lyrics.get(), &LyricsDecoder::LyricsChanged, this, &MP3Object::LyricsHaveChanged);
+    }
+    skipTo(startFrame);
+}
+
+void MP3Object::allocateBuffers()
+{
+    for (int i = 1; i <= bufferTotal; ++i) {
+        std::unique_ptr<SoundBuffer> buffer;
+        try {
+            buffer = std::make_unique<SoundBuffer>(framesPerBuffer);
+        } catch (const std::bad_alloc &) {
+            qWarning("Unable to allocate buffer %d of %d", i, bufferTotal);
+            continue;
+        }
+        buffer->clearSlots();
+        emptyList.push_back(std::move(buffer));
+    }
+}
+
+// Decodes the frames before startFrame and lets the lyrics decoder take in their content with
+// its display off, so the lyrics stand at startFrame and nothing was announced on the way.
+void MP3Object::skipTo(int startFrame)
+{
+    if (startFrame == 0 || startFrame >= frameCount || !lyrics)
+        return;
+    FrameSlot scratch;
+    const qint64 skipTime = MonotonicClock::now();
+    int last = 0;
+    while (last < startFrame - 1 && decoder->hasMoreFrames()) {
+        last = decoder->decodeNext(&scratch);
+        if (last == 0)
+            break;
+        auto *stamp = new ContentStamp;
+        stamp->frameNumber = last;
+        std::memcpy(stamp->content, scratch.content, FrameSlot::contentBytes);
+        stamp->dueTime = skipTime;
+        contentList.append(stamp);
+    }
+    lyrics->setDisplayEnabled(false);
+    // Every skipped stamp counts as due, also those made within the current millisecond.
+    lyrics->processDue(skipTime + 1);
+    lyrics->setDisplayEnabled(true);
+}
+
+MP3Object::~MP3Object()
+{
+    SingleInstance<MP3Object>::DestructorLock classLock(this); // guards the instance pointer
+    QMutexLocker stateLocker(&stateLock); // guards the transport state while the parts go
+    decoder.reset();
+    lyrics.reset();
+    {
+        QMutexLocker bufferLocker(&bufferLock); // guards the buffers and contentList
+        QMutexLocker setupLocker(&setupLock);   // guards the buffer settings
+        emptyList.clear();
+        fullList.clear();
+        fillBuffer.reset();
+        qDeleteAll(contentList);
+        contentList.clear();
+        usedList.clear();
+    }
+    if (SoundOutput *current = liveOutput()) {
+        current->stopMode();
+        current->resetDevice();
+        output.reset();
+    } else {
+        (void)output.release(); // the shut-down deleted it already
+    }
+}
+
+SoundOutput *MP3Object::liveOutput() const
+{
+    SoundOutput *current = output.get();
+    return current && SoundOutput::hasAnInstance() && SoundOutput::Instance() == current ? current
+                                                                                         : nullptr;
+}
+
+void MP3Object::updateControls()
+{
+    QMutexLocker locker(&stateLock); // guards transport
+    const bool playing = transport == Transport::Playing;
+    const bool stopped = transport == Transport::Stopped;
+    emit canrewind(playing);
+    emit canplay(!playing);
+    emit canpause(playing);
+    emit canstop(!stopped);
+    emit canff(playing || stopped);
+}
+
+QString MP3Object::fileName() const
+{
+    QMutexLocker locker(&stateLock); // guards songPath
+    return songPath;
+}
+
+QString MP3Object::statusText() const
+{
+    QMutexLocker locker(&stateLock); // guards transport and songPath
+    switch (transport) {
+    case Transport::Rewinding:
+        return QStringLiteral("Rewinding ") + songPath;
+    case Transport::Playing:
+        return QStringLiteral("Playing ") + songPath;
+    case Transport::Paused:
+        return songPath + QStringLiteral(" is Paused");
+    case Transport::Stopped:
+        return songPath + QStringLiteral(" is Stoped");
+    case Transport::FastForwarding:
+        return QStringLiteral("Fast Forwarding ") + songPath;
+    }
+    return songPath;
+}
+
+void MP3Object::quiesceOutput()
+{
+    QMutexLocker locker(&stateLock); // guards output against the destructor
+    if (output)
+        output->resetDevice();
+}
+
+void MP3Object::Rewind()
+{
+    enterSilentState(Transport::Rewinding);
+}
+
+// Rewind and fast forward run the device idle: the sound stops, the lyrics move on.
+void MP3Object::enterSilentState(Transport state)
+{
+    QMutexLocker locker(&stateLock); // guards transport
+    transport = state;
+    if (output)
+        output->stopMode();
+    updateControls();
+}
+
+void MP3Object::Play()
+{
+    QMutexLocker locker(&stateLock); // guards transport and playPosition
+    if (transport == Transport::Rewinding)
+        emit startAtrequest(playPosition);
+    transport = Transport::Playing;
+    if (output)
+        output->startPlaying();
+    updateControls();
+}
+
+void MP3Object::Pause()
+{
+    QMutexLocker locker(&stateLock); // guards transport
+    transport = Transport::Paused;
+    updateControls();
+    if (output)
+        output->pauseMode();
+}
+
+void MP3Object::FastForward()
+{
+    enterSilentState(Transport::FastForwarding);
+}
+
+void MP3Object::Stop()
+{
+    audioFeedActive = false;                // first, so that a callback waiting for data gives up
+    QMutexLocker stateLocker(&stateLock);   // guards transport
+    QMutexLocker bufferLocker(&bufferLock); // guards the buffers and their lists
+    transport = Transport::Stopped;
+    if (output)
+        output->stopMode();
+    decoder->rewind();
+    if (fillBuffer) {
+        fillBuffer->clearSlots();
+        emptyList.push_back(std::move(fillBuffer));
+    }
+    for (BufferList *list : {&fullList, &usedList}) {
+        while (!list->empty()) {
+            std::unique_ptr<SoundBuffer> buffer = takeFirst(*list);
+            buffer->clearSlots();
+            emptyList.push_back(std::move(buffer));
+        }
+    }
+    emit stoprequest();
+    updateControls();
+}
+
+void MP3Object::LyricsHaveChanged(LyricsData *lyricsData)
+{
+    emit DisplayLyrics(lyricsData);
+}
+
+void MP3Object::timergo()
+{
+    QMutexLocker stateLocker(&stateLock);   // guards transport and playPosition
+    QMutexLocker bufferLocker(&bufferLock); // guards the buffers, their lists and contentList
+    fillOrRecycle();
+    handOver();
+    advance();
+}
+
+// Fills the fill buffer whole, or recycles one used buffer and picks the next one to fill. The
+// engine fills ahead in every state, so a stopped engine has all its buffers ready.
+void MP3Object::fillOrRecycle()
+{
+    if (fillBuffer && decoder->hasMoreFrames()) {
+        while (fillBuffer->hasRoom()) {
+            FrameSlot *slot = fillBuffer->nextSlot();
+            if (!slot)
+                qWarning("Unable to obtain the frame to fill!");
+            decoder->decodeNext(slot);
+        }
+        fillBuffer->resetCursor();
+        fullList.push_back(std::move(fillBuffer));
+        return;
+    }
+    if (!usedList.empty()) {
+        std::unique_ptr<SoundBuffer> buffer = takeFirst(usedList);
+        if (buffer) {
+            buffer->clearSlots();
+            emptyList.push_back(std::move(buffer));
+        } else {
+            qWarning("Unable to move buffer from used to empty");
+        }
+    }
+    if (!fillBuffer && !emptyList.empty()) {
+        fillBuffer = takeFirst(emptyList);
+        if (!fillBuffer)
+            qWarning("Unable to get next buffer!");
+    }
+}
+
+void MP3Object::handOver()
+{
+    if (!fullList.empty() && transport == Transport::Playing && output && output->wantsData()) {
+        std::unique_ptr<SoundBuffer> buffer = takeFirst(fullList);
+        output->deliver(buffer.get(), &contentList);
+        usedList.push_back(std::move(buffer));
+    } else if (!fullList.empty() && transport == Transport::FastForwarding && output) {
+        if (contentList.size() < framesPerBuffer) {
+            Pacing::sleep(int(framesPerBuffer * SoundOutput::frameMilliseconds / 4));
+            std::unique_ptr<SoundBuffer> buffer = takeFirst(fullList);
+            output->stampOnly(buffer.get(), &contentList);
+            usedList.push_back(std::move(buffer));
+        }
+    }
+    // The song has ended once every frame is decoded and handed over, and the sound last
+    // delivered has gone into the device stream: deleting the engine then cuts nothing off.
+    if (fullList.empty() && !decoder->hasMoreFrames() && !(output && output->hasUnplayedBuffer()))
+        emit EOS();
+}
+
+void MP3Object::advance()
+{
+    switch (transport) {
+    case Transport::Playing:
+    case Transport::Paused:
+    case Transport::FastForwarding:
+        if (lyrics)
+            playPosition = lyrics->processDue();
+        break;
+    case Transport::Rewinding:
+        if (playPosition != 0) {
+            Pacing::sleep(rewindStepMilliseconds);
+            if (lyrics) {
+                --playPosition;
+                lyrics->showFrame(playPosition);
+            }
+        } else {
+            Stop();
+        }
+        break;
+    case Transport::Stopped:
+        break;
+    }
+}

@@ -1,0 +1,128 @@
+#ifndef MP3OBJECT_H
+#define MP3OBJECT_H
+
+#include "recursivemutex.h"
+#include "singleinstance.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <deque>
+#include <memory>
+
+class FrameDecoder;
+class LyricsData;
+class LyricsDecoder;
+class SoundBuffer;
+class SoundOutput;
+struct ContentStamp;
+
+// Plays one song: owns its frame decoder, its pool of sound buffers, its lyrics decoder and the
+// sound output. It has no thread of its own: the main window calls timergo() on every pass of
+// the GUI event loop, and each pass fills, recycles and hands over buffers and moves the lyrics
+// on. The transport slots are wired to the play control toolbar, the can...() signals to its
+// buttons. Every change of song, stop or reload replaces the engine with a new one.
+//
+// GUI thread only; signals are delivered synchronously with stateLock held. Lock order: the
+// class mutex, stateLock, bufferLock, setupLock, then the locks of the parts.
+class MP3Object : public QObject
+{
+    Q_OBJECT
+
+public:
+    // The engine, built on first call for fileName and skipped ahead so that startFrame (if not
+    // 0 and within the song) plays first. An existing engine is returned unchanged.
+    static MP3Object *Instance(const QString &fileName, int startFrame);
+    static MP3Object *Instance();
+    static bool hasAnInstance();
+
+    ~MP3Object() override;
+
+    // Emits the five can...() signals for the current transport state.
+    void updateControls();
+    QString fileName() const;
+    // The status bar's text for the transport state and song.
+    QString statusText() const;
+    // The frame being heard (or, while rewinding, shown).
+    int position() const { return playPosition; }
+    // The song's frame count; 0 when the file could not be opened.
+    int totalFrames() const { return frameCount; }
+    // Settles the sound device; the main window's closing path calls it after Stop().
+    void quiesceOutput();
+
+public slots:
+    void Rewind();
+    void Play();
+    void Pause();
+    void Stop();
+    void FastForward();
+    // One pass of the pump: fill or recycle a buffer, hand one over, move the lyrics on.
+    void timergo();
+    void LyricsHaveChanged(LyricsData *lyrics);
+
+signals:
+    void canrewind(bool enabled);
+    void canplay(bool enabled);
+    void canpause(bool enabled);
+    void canstop(bool enabled);
+    void canff(bool enabled);
+    // Asks to be replaced by an engine for the same song that starts at frame.
+    void startAtrequest(int frame);
+    // Asks to be replaced by a fresh engine for the same song.
+    void stoprequest();
+    // The song has ended; emitted on every pass from then on.
+    void EOS();
+    void DisplayLyrics(LyricsData *lyrics);
+
+private:
+    friend class SingleInstance<MP3Object>;
+    static constexpr InstanceRules instanceRules =
+        InstanceRules()
+            .failureWarning("Unable to generate the MP3Object!")
+            .hasAnInstanceNeedsClassMutex("Asked about MP3Object instance without the mutex");
+
+    enum class Transport
+    {
+        Playing,
+        Rewinding,
+        Paused,
+        Stopped,
+        FastForwarding
+    };
+
+    MP3Object(const QString &fileName, int startFrame);
+
+    void enterSilentState(Transport state);
+    void allocateBuffers();
+    void skipTo(int startFrame);
+    void fillOrRecycle();
+    void handOver();
+    void advance();
+    // The output if this engine still owns a live one (the shut-down may have deleted it).
+    SoundOutput *liveOutput() const;
+
+    using BufferList = std::deque<std::unique_ptr<SoundBuffer>>;
+
+    QString songPath;
+    Transport transport = Transport::Stopped; // exactly one state at a time
+    int framesPerBuffer = 0;
+    int bufferTotal = 0;
+    int playPosition = 0; // the frame the user is at
+    int frameCount = 0;
+
+    std::unique_ptr<FrameDecoder> decoder;
+    std::unique_ptr<LyricsDecoder> lyrics; // absent when the file could not be opened
+    std::unique_ptr<SoundBuffer> fillBuffer;
+    BufferList emptyList;                // cleared, waiting to be filled
+    BufferList fullList;                 // filled, waiting to be played
+    BufferList usedList;                 // played or skipped, waiting to be cleared
+    QList<ContentStamp *> contentList;   // owned; in due order; the lyrics decoder reads it
+    std::unique_ptr<SoundOutput> output; // absent when the file could not be opened
+
+    mutable RecursiveMutex stateLock; // guards the transport state, songPath and playPosition
+    RecursiveMutex bufferLock;        // guards the buffers, their lists and contentList
+    RecursiveMutex setupLock;         // guards the buffer settings while the engine is built
+};
+
+#endif

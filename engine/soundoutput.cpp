@@ -1,0 +1,289 @@
+#include "soundoutput.h"
+
+#include "contentstamp.h"
+#include "frameslot.h"
+#include "kwo_mp3d.h"
+#include "monotonicclock.h"
+#include "pacing.h"
+#include "preferences.h"
+#include "soundbuffer.h"
+
+#include <QMutexLocker>
+#include <QThread>
+#include <QtDebug>
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+std::atomic<bool> audioFeedActive{false};
+
+namespace {
+// How long a waiting callback sleeps between looks at the engine's delivery.
+constexpr int pollMilliseconds = 40;
+// How long resetDevice lets the device settle in each of its two steps.
+constexpr int settleMilliseconds = 50;
+} // namespace
+
+SoundOutput *SoundOutput::Instance(const StreamInfo &streamInfo)
+{
+    return SingleInstance<SoundOutput>::obtain(instanceRules, streamInfo);
+}
+
+SoundOutput *SoundOutput::Instance()
+{
+    return SingleInstance<SoundOutput>::existing(instanceRules);
+}
+
+bool SoundOutput::hasAnInstance()
+{
+    return SingleInstance<SoundOutput>::hasAnInstance(instanceRules);
+}
+
+SoundOutput::SoundOutput(const StreamInfo &streamInfo)
+{
+    QMutexLocker locker(&mutex); // guards every field while the device opens
+    const Preferences *preferences = Preferences::Instance();
+    const int frames =
+        std::clamp(preferences ? preferences->bufferSize() : Preferences::minBufferSize,
+                   Preferences::minBufferSize, Preferences::maxBufferSize);
+    bytesPerBuffer = frames * FrameSlot::pcmBytes;
+
+    const int channels = std::max(streamInfo.channels, 1);
+    SDL_AudioSpec desired;
+    SDL_zero(desired);
+    desired.freq = streamInfo.sampleRate;
+    desired.format = AUDIO_S16LSB;
+    desired.channels = Uint8(channels);
+    // 1152 stereo samples per frame; the field holds at most 65535 (56 frames of stereo).
+    desired.samples =
+        Uint16(std::min(bytesPerBuffer / channels / 2, int(std::numeric_limits<Uint16>::max())));
+    desired.callback = audioCallback;
+    desired.userdata = this;
+
+    // No obtained spec: SDL converts to whatever the device takes and hands each callback
+    // exactly the desired length instead of changing it.
+    if (SDL_WasInit(SDL_INIT_AUDIO) == 0 && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        qWarning("Unable to open the sound device: %s", SDL_GetError());
+        return;
+    }
+    if (SDL_OpenAudio(&desired, nullptr) != 0) {
+        qWarning("Unable to open the sound device: %s", SDL_GetError());
+        return;
+    }
+    deviceOpen = true; // opened paused: nothing is pulled until a mode operation runs it
+}
+
+SoundOutput::~SoundOutput()
+{
+    // Ends any wait for data, then closes the device without holding a lock the callback could
+    // be blocked on: SDL_CloseAudio waits for the audio thread, whose callback takes this
+    // object's lock. Only then the class mutex, so no callback can ever wait for it.
+    setMode(false, true);
+    bool wasOpen = false;
+    {
+        QMutexLocker locker(&mutex); // guards deviceOpen
+        wasOpen = deviceOpen;
+        deviceOpen = false;
+    }
+    if (wasOpen)
+        SDL_CloseAudio();
+
+    SingleInstance<SoundOutput>::DestructorLock classLock(this); // guards the instance pointer
+    QMutexLocker locker(&mutex);                                 // guards mixBuffer while it goes
+    mixBuffer.clear();
+    dataWanted = false;
+}
+
+void SoundOutput::setMode(bool nowPlaying, bool nowIdle)
+{
+    QMutexLocker locker(&mutex); // guards the mode flags
+    playing = nowPlaying;
+    idle = nowIdle;
+}
+
+// SDL_PauseAudio waits for a running callback to return. A waiting callback returns once the
+// mode is no longer playing, and it needs this object's lock to see that, so the mode is set
+// first and SDL is called with the lock released.
+bool SoundOutput::runDevice(bool nowPlaying)
+{
+    {
+        QMutexLocker locker(&mutex); // guards the mode flags and deviceOpen
+        if (!deviceOpen)
+            return false;
+        playing = nowPlaying;
+        idle = !nowPlaying;
+        if (nowPlaying)
+            audioFeedActive = true;
+    }
+    SDL_PauseAudio(0);
+    return true;
+}
+
+void SoundOutput::startPlaying()
+{
+    runDevice(true);
+}
+
+void SoundOutput::stopMode()
+{
+    runDevice(false);
+}
+
+void SoundOutput::pauseMode()
+{
+    bool open = false;
+    {
+        QMutexLocker locker(&mutex); // guards the mode flags and deviceOpen
+        playing = false;
+        idle = false;
+        open = deviceOpen;
+    }
+    if (open)
+        SDL_PauseAudio(1);
+}
+
+void SoundOutput::resetDevice()
+{
+    pauseMode();
+    Pacing::sleep(settleMilliseconds);
+    if (runDevice(false))
+        Pacing::sleep(settleMilliseconds);
+}
+
+bool SoundOutput::wantsData() const
+{
+    QMutexLocker locker(&mutex); // guards dataWanted
+    return dataWanted;
+}
+
+bool SoundOutput::hasUnplayedBuffer() const
+{
+    QMutexLocker locker(&mutex); // guards mixBuffer
+    return !mixBuffer.isEmpty();
+}
+
+bool SoundOutput::isDeviceOpen() const
+{
+    QMutexLocker locker(&mutex); // guards deviceOpen
+    return deviceOpen;
+}
+
+qint64 SoundOutput::lastRequestTime() const
+{
+    QMutexLocker locker(&mutex); // guards requestTime
+    return requestTime;
+}
+
+int SoundOutput::framesPerCallback() const
+{
+    return bytesPerBuffer / FrameSlot::pcmBytes;
+}
+
+qint64 SoundOutput::deliverDueOffset(int index, int frames)
+{
+    return qint64(index * frameMilliseconds + frames * frameMilliseconds - frameMilliseconds);
+}
+
+qint64 SoundOutput::stampOnlyDueOffset(int index, int frames)
+{
+    return qint64(index * frameMilliseconds / 4 + frames * frameMilliseconds / 4 -
+                  frameMilliseconds);
+}
+
+void SoundOutput::deliver(SoundBuffer *buffer, QList<ContentStamp *> *contentList)
+{
+    QMutexLocker locker(&mutex); // guards mixBuffer, requestTime and dataWanted
+    const int frames = framesPerCallback();
+    QByteArray sound(bytesPerBuffer, Qt::Uninitialized);
+    for (int i = 0; i < frames; ++i) {
+        auto *stamp = new ContentStamp;
+        stamp->dueTime = requestTime + deliverDueOffset(i, frames);
+        char *pcm = sound.data() + qsizetype(i) * FrameSlot::pcmBytes;
+        if (const FrameSlot *slot = buffer ? buffer->nextSlot() : nullptr) {
+            stamp->frameNumber = slot->frameNumber;
+            std::memcpy(stamp->content, slot->content, FrameSlot::contentBytes);
+            std::memcpy(pcm, slot->pcm, FrameSlot::pcmBytes);
+        } else {
+            std::memset(pcm, 0, FrameSlot::pcmBytes);
+        }
+        if (contentList)
+            contentList->append(stamp);
+        else
+            delete stamp;
+    }
+    mixBuffer = sound;
+    dataWanted = false; // ends the callback's wait
+}
+
+void SoundOutput::stampOnly(SoundBuffer *buffer, QList<ContentStamp *> *contentList)
+{
+    if (!contentList)
+        return;
+    QMutexLocker locker(&mutex); // guards requestTime
+    const int frames = framesPerCallback();
+    for (int i = 0; i < frames; ++i) {
+        auto *stamp = new ContentStamp;
+        stamp->dueTime = requestTime + stampOnlyDueOffset(i, frames);
+        if (const FrameSlot *slot = buffer ? buffer->nextSlot() : nullptr) {
+            stamp->frameNumber = slot->frameNumber;
+            std::memcpy(stamp->content, slot->content, FrameSlot::contentBytes);
+        }
+        contentList->append(stamp);
+    }
+}
+
+void SoundOutput::audioCallback(void *userData, std::uint8_t *stream, int length)
+{
+    if (!stream || length <= 0)
+        return;
+    // SDL2 hands over the stream as the last callback left it: silence first, on every path.
+    std::memset(stream, 0, std::size_t(length));
+    if (!SingleInstance<SoundOutput>::hasClassMutex())
+        return;
+    // The callback takes no class mutex: the destructor closes the device, which waits for
+    // this callback, before the instance goes, so the object SDL was given is alive here.
+    if (!hasAnInstance()) {
+        qWarning("No Sound Instance Exists!");
+        return;
+    }
+    static_cast<SoundOutput *>(userData)->feed(stream, length);
+}
+
+void SoundOutput::feed(std::uint8_t *stream, int length)
+{
+    QMutexLocker locker(&mutex); // guards every field; released while sleeping
+    if (playing) {
+        dataWanted = true;
+        mixBuffer.clear();
+        requestTime = MonotonicClock::now();
+        while (dataWanted && playing && audioFeedActive) {
+            locker.unlock();
+            QThread::msleep(pollMilliseconds);
+            locker.relock();
+        }
+        if (playing) {
+            if (mixBuffer.isEmpty()) {
+                qWarning("Did not get the buffer to mix!");
+            } else {
+                // Never more than the block holds, whatever length SDL asks for.
+                const int bytes = int(std::min<qsizetype>(length, mixBuffer.size()));
+                SDL_MixAudio(stream, reinterpret_cast<const Uint8 *>(mixBuffer.constData()),
+                             Uint32(bytes), SDL_MIX_MAXVOLUME);
+                mixBuffer.clear();
+            }
+            return;
+        }
+        // Left playing during the wait: silence, like idle.
+        dataWanted = false;
+        mixBuffer.clear();
+        return;
+    }
+    if (idle) {
+        dataWanted = false;
+        mixBuffer.clear();
+    }
+    // Paused: the stream stays silent.
+}

@@ -1,0 +1,108 @@
+#ifndef SOUNDOUTPUT_H
+#define SOUNDOUTPUT_H
+
+#include "recursivemutex.h"
+#include "singleinstance.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QtGlobal>
+
+#include <atomic>
+#include <cstdint>
+#include <limits>
+
+class SoundBuffer;
+struct ContentStamp;
+struct StreamInfo;
+
+// Set while the engine plays; cleared by the engine's Stop() and by the main window when it
+// closes. While it is clear the audio callback does not wait for data. Any thread may use it.
+extern std::atomic<bool> audioFeedActive;
+
+// The sound device of one song, fed through SDL's audio callback. Each callback asks for one
+// SoundBuffer worth of sound; while playing it waits, polling every 40 ms, until the engine's
+// pump hands over the next full buffer with deliver(), which also stamps every frame with the
+// time it will be heard. Modes: idle (the device runs silent), playing, paused.
+//
+// The mode operations, deliver and stampOnly run on the GUI thread and never hold the object's
+// lock while calling into SDL, so a callback waiting for data can always be reached and ended.
+class SoundOutput
+{
+public:
+    // One frame lasts 26.12245 ms (1152 samples at 44 100 Hz), whatever the file's rate.
+    static constexpr double frameMilliseconds = 26.12245;
+
+    // The instance, built on first call from streamInfo's rate and channels; null without the
+    // class mutex. An existing instance is returned unchanged.
+    static SoundOutput *Instance(const StreamInfo &streamInfo);
+    static SoundOutput *Instance();
+    // Reads the instance pointer without locking; any thread.
+    static bool hasAnInstance();
+
+    // Closes the device first (which waits for a running callback to return), then takes the
+    // class mutex; no callback can then be blocked on a lock this thread holds.
+    ~SoundOutput();
+    SoundOutput(const SoundOutput &) = delete;
+    SoundOutput &operator=(const SoundOutput &) = delete;
+
+    // Playing: the callback waits for data and plays it; sets audioFeedActive.
+    void startPlaying();
+    // Idle: the device runs and plays silence.
+    void stopMode();
+    // Paused: the device is paused.
+    void pauseMode();
+    // Pauses the device for 50 ms, then lets it run idle for 50 ms.
+    void resetDevice();
+    // A callback is waiting for the next buffer.
+    bool wantsData() const;
+    // A delivered buffer has not yet gone into the device stream.
+    bool hasUnplayedBuffer() const;
+    bool isDeviceOpen() const;
+    // When the callback last asked for data while playing (MonotonicClock ms); before the first
+    // request, a time long past, so that fast-forward stamps made until then fall due at once.
+    qint64 lastRequestTime() const;
+    // Bytes of sound each callback asks for: bufferSize frames of 4608 bytes.
+    int bufferBytes() const { return bytesPerBuffer; }
+
+    // Copies the buffer's next bufferSize slots into the sound handed to the waiting callback
+    // (silence where a slot is missing) and appends a stamp per frame, due when it will be heard.
+    void deliver(SoundBuffer *buffer, QList<ContentStamp *> *contentList);
+    // Appends the stamps of the buffer's next bufferSize slots, due at a quarter of the playing
+    // pace, without sound; used by fast forward.
+    void stampOnly(SoundBuffer *buffer, QList<ContentStamp *> *contentList);
+
+    // Due time of frame index of a delivered buffer of frames frames, after the request:
+    // (index + frames - 1) frame times, truncated to whole milliseconds.
+    static qint64 deliverDueOffset(int index, int frames);
+    // The same for fast forward: (index + frames) quarter frame times less one frame time.
+    static qint64 stampOnlyDueOffset(int index, int frames);
+
+private:
+    friend class SingleInstance<SoundOutput>;
+    static constexpr InstanceRules instanceRules =
+        InstanceRules().instanceNeedsClassMutex().hasAnInstanceReadsUnlocked();
+
+    explicit SoundOutput(const StreamInfo &streamInfo);
+
+    // called on SDL's audio thread
+    static void audioCallback(void *userData, std::uint8_t *stream, int length);
+    // called on SDL's audio thread; stream already holds silence
+    void feed(std::uint8_t *stream, int length);
+    // Sets the mode flags under the lock; the caller then calls into SDL without it.
+    void setMode(bool nowPlaying, bool nowIdle);
+    // Playing or idle with the device running; false (nothing changed) without a device.
+    bool runDevice(bool nowPlaying);
+    int framesPerCallback() const;
+
+    mutable RecursiveMutex mutex; // guards every field below but bytesPerBuffer
+    bool playing = false;
+    bool idle = true; // neither flag set: paused
+    bool deviceOpen = false;
+    bool dataWanted = false; // a callback waits for the next buffer
+    QByteArray mixBuffer;    // the sound the callback mixes next; empty when none
+    qint64 requestTime = std::numeric_limits<qint64>::min() / 2; // MonotonicClock ms
+    int bytesPerBuffer = 0;                                      // fixed when the device is opened
+};
+
+#endif

@@ -1,0 +1,44 @@
+#ifndef ENGINETESTENVIRONMENT_H
+#define ENGINETESTENVIRONMENT_H
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QTemporaryDir>
+
+// What the sound output and the engine need around them in a test: the class mutexes of the
+// preferences store, the engine and the output; a preferences file of the test's own; SDL's
+// disk driver; and a recorder in place of the pacing pauses, so no test waits them out.
+//
+//   EngineTestEnvironment environment;      // in the test function, before any engine
+//   environment.setBuffers(20, 6);          // bufferSize, bufferCount of the next engine
+//   ...
+//   QCOMPARE(EngineTestEnvironment::sleeps(), QList<int>({6, 6}));
+class EngineTestEnvironment
+{
+public:
+    // diskDelay: SDL_DISKAUDIODELAY in ms per written buffer (0: as fast as callbacks return;
+    // -1: real time).
+    explicit EngineTestEnvironment(int diskDelay = 0);
+    // Deletes what remains (engine, output, preferences) and the class mutexes.
+    ~EngineTestEnvironment();
+    EngineTestEnvironment(const EngineTestEnvironment &) = delete;
+    EngineTestEnvironment &operator=(const EngineTestEnvironment &) = delete;
+
+    // Stores bufferSize and bufferCount for the next engine and puts them into effect now.
+    void setBuffers(int size, int count);
+    QString filePath(const QString &name) const { return dir.filePath(name); }
+
+    // The sound SDL's disk driver wrote; complete once the device is closed.
+    static QByteArray deviceSound();
+    // The pacing pauses asked for since the last call, in ms; takes them.
+    static QList<int> sleeps();
+
+private:
+    QTemporaryDir dir;
+};
+
+// data with its leading and trailing zero bytes cut off.
+QByteArray withoutSilenceAround(const QByteArray &data);
+
+#endif
