@@ -1,6 +1,6 @@
 // A song's lyrics through both decoder libraries, as the player runs them: the MP3 decoder hands
 // out each frame's content bytes, the content decoder turns them into pages and highlights.
-#include "contentformat.h"
+#include "contenttimeline.h"
 #include "kwo_imcx.h"
 #include "kwo_mp3d.h"
 #include "mp3fixtures.h"
@@ -14,16 +14,18 @@ namespace {
 
 constexpr int songFrames = 900; // 23.5 s
 
+using namespace ContentTimeline;
+
 class RecordingSink : public IMCXGuiSink
 {
 public:
     void showText(const char16_t *text) override
     {
-        seen << QStringLiteral("%1 page \"%2\"").arg(frame).arg(QString::fromUtf16(text));
+        seen << describe(frame, page(0, QString::fromUtf16(text)));
     }
     int32_t setHighlight(int32_t start, int32_t length) override
     {
-        seen << QStringLiteral("%1 highlight %2-%3").arg(frame).arg(start).arg(start + length);
+        seen << describe(frame, wipe(0, start, start + length));
         return start + length;
     }
 
@@ -103,20 +105,10 @@ void TestSongContent::lyricsArriveOnTheirFrames()
     // The first page needs its text sent first, so it comes after its time (the song's start)
     // but before its first line is sung; everything else takes effect on its own frame.
     QVERIFY(!sink.seen.isEmpty());
-    const QString firstPage = QStringLiteral("page \"%1\"").arg(timeline.first().page);
+    const QString firstPage = describe(0, timeline.first()).section(' ', 1);
     QVERIFY2(sink.seen.first().endsWith(" " + firstPage), qPrintable(sink.seen.first()));
     QVERIFY(sink.seen.first().section(' ', 0, 0).toInt() < ContentFormat::frameForMs(4000));
-    QStringList expected;
-    for (const DisplayEvent &e : timeline.mid(1)) {
-        const qint32 f = ContentFormat::frameForMs(e.ms);
-        expected << (e.kind == DisplayEvent::Kind::Page
-                         ? QStringLiteral("%1 page \"%2\"").arg(f).arg(e.page)
-                         : QStringLiteral("%1 highlight %2-%3")
-                               .arg(f)
-                               .arg(e.highlightStart)
-                               .arg(e.highlightEnd));
-    }
-    QCOMPARE(sink.seen.mid(1), expected);
+    QCOMPARE(sink.seen.mid(1), onTime(timeline.mid(1)));
 }
 
 void TestSongContent::skipsAndRewindsSeeTheSameBytes()

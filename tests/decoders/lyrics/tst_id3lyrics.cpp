@@ -87,13 +87,9 @@ private slots:
     void syltInMpegFrames();
     void syltConventions_data();
     void syltConventions();
-    void syltEntriesRoundTrip_data();
-    void syltEntriesRoundTrip();
     void sourcesInOrder();
     void otherSyltTypesIgnored();
-    void embedShowsWhatTheSidecarShows();
     void embedReplacesOlderLyricsOnly();
-    void embedRefusesNonMpeg();
     void hostileTags();
 
 private:
@@ -184,27 +180,6 @@ void TestId3Lyrics::syltConventions()
     QCOMPARE(sheetText(Id3Lyrics::fromSyltEntries(entries)), expected);
 }
 
-void TestId3Lyrics::syltEntriesRoundTrip_data()
-{
-    QTest::addColumn<QString>("lrc");
-    QTest::addRow("plain lines and a break") << "[00:01]one\n[00:02]\n[00:03]three";
-    QTest::addRow("shared times") << "[00:01]a\n[00:01]A\n[00:02]b\n[00:02]B";
-    QTest::addRow("word stamps") << "[00:01]<00:01>Hel<00:01.5>lo <00:02>you<00:02.5>\n"
-                                    "[00:03]plain line\n[00:04]\n[00:06]x <00:06.5>y";
-    QTest::addRow("line starting before its first word")
-        << "[00:01] <00:01.5>late <00:02>word\n[00:03]<00:03>b<00:04>";
-    QTest::addRow("non-BMP words") << QStringLiteral("[00:01]<00:01>\U0001F600 <00:02>\U0001D11E");
-}
-
-void TestId3Lyrics::syltEntriesRoundTrip()
-{
-    QFETCH(QString, lrc);
-    const LyricSheet sheet = LrcParser::parse(lrc);
-    const LyricSheet back = Id3Lyrics::fromSyltEntries(Id3Lyrics::toSyltEntries(sheet));
-    QCOMPARE(PageBuilder::build(back), PageBuilder::build(sheet));
-    QCOMPARE(back.size(), sheet.size());
-}
-
 void TestId3Lyrics::sourcesInOrder()
 {
     const QString song = dir.filePath(QStringLiteral("my.song.mp3"));
@@ -252,40 +227,6 @@ void TestId3Lyrics::otherSyltTypesIgnored()
     QCOMPARE(sheetText(Id3Lyrics::read(song)), QStringLiteral("1000:sung"));
 }
 
-void TestId3Lyrics::embedShowsWhatTheSidecarShows()
-{
-    const QString lrc = QStringLiteral(
-        "\uFEFF[ti:Round trip]\n[offset:+120]\n"
-        "[00:01.00]<00:01.00>\u6211\u4eec <00:01.40>sing <00:02.00>\U0001F3B5<00:02.60>\n"
-        "[00:01.00]we sing\n"
-        "[00:03.00][00:20.00]plain repeated line\n[00:05.50]\n"
-        "[00:08.00]<00:08.20>late <00:09.00>start\n[00:10]a\n[00:11]b\n[00:12]c\n[00:13]d");
-    const QString embedded = dir.filePath(QStringLiteral("embedded.mp3"));
-    const QString beside = dir.filePath(QStringLiteral("beside.mp3"));
-    QVERIFY(Mp3Fixtures::writeFile(embedded, Mp3Fixtures::emptyFrames(40)));
-    QVERIFY(Mp3Fixtures::writeFile(beside, Mp3Fixtures::emptyFrames(40)));
-    QVERIFY(Mp3Fixtures::writeFile(dir.filePath(QStringLiteral("beside.lrc")), lrc.toUtf8()));
-
-    QString error;
-    QVERIFY2(Id3Lyrics::writeSylt(embedded, LrcParser::parse(lrc), &error), qPrintable(error));
-    const SongLyrics fromTag = SongLyrics::forSong(embedded);
-    const SongLyrics fromFile = SongLyrics::forSong(beside);
-    QCOMPARE(fromTag.source(), QStringLiteral("ID3v2 SYLT"));
-    QCOMPARE(fromFile.source(), QStringLiteral("beside.lrc"));
-    QVERIFY(fromFile.timeline().size() > 10);
-    QCOMPARE(fromTag.timeline(), fromFile.timeline());
-
-    // An ID3v2.4 tag whose SYLT text is UTF-8 (encoding byte 3).
-    QFile file(embedded);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray bytes = file.readAll();
-    QVERIFY(bytes.startsWith("ID3\x04"));
-    const qsizetype sylt = bytes.indexOf("SYLT");
-    QVERIFY(sylt > 0);
-    QCOMPARE(bytes.at(sylt + 10), '\x03');
-    QVERIFY(bytes.contains(QStringLiteral("\u6211\u4eec").toUtf8()));
-}
-
 void TestId3Lyrics::embedReplacesOlderLyricsOnly()
 {
     const QString song = dir.filePath(QStringLiteral("retag.mp3"));
@@ -306,19 +247,6 @@ void TestId3Lyrics::embedReplacesOlderLyricsOnly()
     QCOMPARE(file.ID3v2Tag()->title(), TagLib::String("A Title"));
     QCOMPARE(int(file.ID3v2Tag()->frameList("USLT").size()), 1);
     QCOMPARE(file.audioProperties()->sampleRate(), 44100);
-}
-
-void TestId3Lyrics::embedRefusesNonMpeg()
-{
-    const QString text = dir.filePath(QStringLiteral("notes.mp3"));
-    QVERIFY(Mp3Fixtures::writeFile(text,
-                                   QByteArray("These are just notes, not audio.\n").repeated(100)));
-    QString error;
-    QVERIFY(!Id3Lyrics::writeSylt(text, LrcParser::parse(QStringLiteral("[00:01]a")), &error));
-    QVERIFY(error.contains(QLatin1String("not MPEG audio")));
-    QVERIFY(!Id3Lyrics::writeSylt(dir.filePath(QStringLiteral("absent.mp3")),
-                                  LrcParser::parse(QStringLiteral("[00:01]a")), &error));
-    QVERIFY(Id3Lyrics::read(text).isEmpty());
 }
 
 void TestId3Lyrics::hostileTags()
