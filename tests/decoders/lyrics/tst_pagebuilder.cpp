@@ -42,9 +42,6 @@ void TestPageBuilder::pages_data()
     QTest::addRow("break ends a page early and shows the next")
         << "[00:01]a\n[00:02]b\n[00:03]\n[00:10]c"
         << "P0:a/b | H1000:0-1 | H2000:0-3 | P3000:c | H10000:0-1";
-    QTest::addRow("break after a full page")
-        << "[00:01]a\n[00:02]b\n[00:03]c\n[00:04]d\n[00:08]\n[00:20]e"
-        << "P0:a/b/c/d | H1000:0-1 | H2000:0-3 | H3000:0-5 | H4000:0-7 | P8000:e | H20000:0-1";
     QTest::addRow("leading, repeated and trailing breaks")
         << "[00:00]\n[00:01]a\n[00:02]\n[00:03]\n[00:04]b\n[00:05]"
         << "P0:a | H1000:0-1 | P2000:b | H4000:0-1";
@@ -80,8 +77,6 @@ void TestPageBuilder::pages_data()
                                                   << "P0:a | H500:0-1 | P1500:b | H2500:0-1";
     QTest::addRow("only breaks") << "[00:01]\n[00:02]"
                                  << "";
-    QTest::addRow("no lyrics") << ""
-                               << "";
 }
 
 void TestPageBuilder::pages()
