@@ -83,11 +83,6 @@ void TestKivoLyrics::jsonLines_data()
     QTest::addRow("control characters")
         << JsonLine::page(2, 26, QStringLiteral("a\tb\rc\u0001"))
         << QByteArray(R"({"frame":2,"ms":26,"page":"a\tb\rc\u0001"})");
-    QTest::addRow("UTF-8 beyond the BMP")
-        << JsonLine::page(3, 52, QStringLiteral("\u6b4c\U0001F3B5"))
-        << QByteArray("{\"frame\":3,\"ms\":52,\"page\":\"\xe6\xad\x8c\xf0\x9f\x8e\xb5\"}");
-    QTest::addRow("empty page") << JsonLine::page(4, 78, QString())
-                                << QByteArray(R"({"frame":4,"ms":78,"page":""})");
     QTest::addRow("highlight") << JsonLine::highlight(11486, 300022, 0, 17)
                                << QByteArray(R"({"frame":11486,"ms":300022,"highlight":[0,17]})");
 }

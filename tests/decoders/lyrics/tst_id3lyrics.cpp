@@ -67,12 +67,6 @@ void addUsltAndTitle(const QString &song, const QString &lyrics)
     QVERIFY(file.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripNone, TagLib::ID3v2::v3));
 }
 
-int syltFrames(const QString &song)
-{
-    TagLib::MPEG::File file(QFile::encodeName(song).constData());
-    return file.hasID3v2Tag() ? int(file.ID3v2Tag()->frameList("SYLT").size()) : 0;
-}
-
 } // namespace
 
 class TestId3Lyrics : public QObject
@@ -224,9 +218,9 @@ void TestId3Lyrics::otherFramesIgnoredAndKeptByEmbed()
     QString error;
     QVERIFY(Id3Lyrics::writeSylt(song, LrcParser::parse(QStringLiteral("[00:02]new")), &error));
     QVERIFY(Id3Lyrics::writeSylt(song, LrcParser::parse(QStringLiteral("[00:03]newer")), &error));
-    QCOMPARE(syltFrames(song), 3);
     QCOMPARE(sheetText(Id3Lyrics::read(song)), QStringLiteral("3000:newer"));
     TagLib::MPEG::File file(QFile::encodeName(song).constData());
+    QCOMPARE(int(file.ID3v2Tag()->frameList("SYLT").size()), 3);
     QCOMPARE(file.ID3v2Tag()->title(), TagLib::String("A Title"));
     QCOMPARE(int(file.ID3v2Tag()->frameList("USLT").size()), 1);
     QCOMPARE(file.audioProperties()->sampleRate(), 44100);
