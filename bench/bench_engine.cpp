@@ -5,6 +5,7 @@
 // the GUI thread.
 // Usage: bench_engine [seconds]   (song length, default 30; the run takes about that long)
 
+#include "frametiming.h"
 #include "mp3fixtures.h"
 #include "mp3object.h"
 #include "preferences.h"
@@ -51,7 +52,7 @@ PlaybackRun playThrough(const QString &song)
     if (!engine)
         return run;
     SoundOutput *output = SoundOutput::Instance();
-    run.playbackSeconds = engine->totalFrames() * SoundOutput::frameMilliseconds / 1000;
+    run.playbackSeconds = engine->totalFrames() * FrameTiming::millisecondsPerFrame / 1000;
 
     QEventLoop loop;
     QTimer pump;

@@ -1,13 +1,14 @@
 #include "mp3object.h"
 
+#include "buffersettings.h"
 #include "contentstamp.h"
 #include "framedecoder.h"
 #include "frameslot.h"
+#include "frametiming.h"
 #include "lyricsdata.h"
 #include "lyricsdecoder.h"
 #include "monotonicclock.h"
 #include "pacing.h"
-#include "preferences.h"
 #include "soundbuffer.h"
 #include "soundoutput.h"
 
@@ -49,10 +50,10 @@ MP3Object::MP3Object(const QString &fileName, int startFrame) : songPath(fileNam
     QMutexLocker bufferLocker(&bufferLock); // guards the buffers and their lists
     QMutexLocker setupLocker(&setupLock);   // guards the buffer settings
 
-    if (Preferences *preferences = Preferences::Instance()) {
-        preferences->reload(); // puts the next-song buffer settings into effect
-        framesPerBuffer = preferences->bufferSize();
-        bufferTotal = preferences->bufferCount();
+    if (BufferSettings *settings = BufferSettings::installed()) {
+        settings->reload(); // puts the next-song buffer settings into effect
+        framesPerBuffer = settings->bufferSize();
+        bufferTotal = settings->bufferCount();
     }
     allocateBuffers();
 
@@ -298,7 +299,7 @@ void MP3Object::handOver()
         usedList.push_back(std::move(buffer));
     } else if (!fullList.empty() && transport == Transport::FastForwarding && output) {
         if (contentList.size() < framesPerBuffer) {
-            Pacing::sleep(int(framesPerBuffer * SoundOutput::frameMilliseconds / 4));
+            Pacing::sleep(int(framesPerBuffer * FrameTiming::millisecondsPerFrame / 4));
             std::unique_ptr<SoundBuffer> buffer = takeFirst(fullList);
             output->stampOnly(buffer.get(), &contentList);
             usedList.push_back(std::move(buffer));

@@ -1,6 +1,7 @@
 #ifndef MP3OBJECT_H
 #define MP3OBJECT_H
 
+#include "buffersettings.h"
 #include "recursivemutex.h"
 #include "singleinstance.h"
 
@@ -77,10 +78,9 @@ signals:
 
 private:
     friend class SingleInstance<MP3Object>;
-    static constexpr InstanceRules instanceRules =
-        InstanceRules()
-            .failureWarning("Unable to generate the MP3Object!")
-            .hasAnInstanceNeedsClassMutex("Asked about MP3Object instance without the mutex");
+    static constexpr InstanceRules instanceRules = {
+        "Unable to generate the MP3Object!", nullptr, nullptr,
+        "Asked about MP3Object instance without the mutex"};
 
     enum class Transport
     {
@@ -106,8 +106,8 @@ private:
 
     QString songPath;
     Transport transport = Transport::Stopped; // exactly one state at a time
-    int framesPerBuffer = 0;
-    int bufferTotal = 0;
+    int framesPerBuffer = BufferSettings::minBufferSize;
+    int bufferTotal = BufferSettings::minBufferCount;
     int playPosition = 0; // the frame the user is at
     int frameCount = 0;
 

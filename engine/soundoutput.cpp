@@ -1,11 +1,12 @@
 #include "soundoutput.h"
 
+#include "buffersettings.h"
 #include "contentstamp.h"
 #include "frameslot.h"
+#include "frametiming.h"
 #include "kwo_mp3d.h"
 #include "monotonicclock.h"
 #include "pacing.h"
-#include "preferences.h"
 #include "soundbuffer.h"
 
 #include <QMutexLocker>
@@ -45,11 +46,11 @@ bool SoundOutput::hasAnInstance()
 SoundOutput::SoundOutput(const StreamInfo &streamInfo)
 {
     QMutexLocker locker(&mutex); // guards every field while the device opens
-    const Preferences *preferences = Preferences::Instance();
+    const BufferSettings *settings = BufferSettings::installed();
     const int frames =
-        std::clamp(preferences ? preferences->bufferSize() : Preferences::minBufferSize,
-                   Preferences::minBufferSize, Preferences::maxBufferSize);
-    bytesPerBuffer = frames * FrameSlot::pcmBytes;
+        std::clamp(settings ? settings->bufferSize() : BufferSettings::minBufferSize,
+                   BufferSettings::minBufferSize, BufferSettings::maxBufferSize);
+    bytesPerBuffer = frames * FrameTiming::bytesPerFrame;
 
     const int channels = std::max(streamInfo.channels, 1);
     SDL_AudioSpec desired;
@@ -179,18 +180,18 @@ qint64 SoundOutput::lastRequestTime() const
 
 int SoundOutput::framesPerCallback() const
 {
-    return bytesPerBuffer / FrameSlot::pcmBytes;
+    return bytesPerBuffer / FrameTiming::bytesPerFrame;
 }
 
 qint64 SoundOutput::deliverDueOffset(int index, int frames)
 {
-    return qint64(index * frameMilliseconds + frames * frameMilliseconds - frameMilliseconds);
+    return qint64(index * FrameTiming::millisecondsPerFrame + frames * FrameTiming::millisecondsPerFrame - FrameTiming::millisecondsPerFrame);
 }
 
 qint64 SoundOutput::stampOnlyDueOffset(int index, int frames)
 {
-    return qint64(index * frameMilliseconds / 4 + frames * frameMilliseconds / 4 -
-                  frameMilliseconds);
+    return qint64(index * FrameTiming::millisecondsPerFrame / 4 + frames * FrameTiming::millisecondsPerFrame / 4 -
+                  FrameTiming::millisecondsPerFrame);
 }
 
 void SoundOutput::deliver(SoundBuffer *buffer, QList<ContentStamp *> *contentList)
@@ -201,13 +202,13 @@ void SoundOutput::deliver(SoundBuffer *buffer, QList<ContentStamp *> *contentLis
     for (int i = 0; i < frames; ++i) {
         auto *stamp = new ContentStamp;
         stamp->dueTime = requestTime + deliverDueOffset(i, frames);
-        char *pcm = sound.data() + qsizetype(i) * FrameSlot::pcmBytes;
+        char *pcm = sound.data() + qsizetype(i) * FrameTiming::bytesPerFrame;
         if (const FrameSlot *slot = buffer ? buffer->nextSlot() : nullptr) {
             stamp->frameNumber = slot->frameNumber;
             std::memcpy(stamp->content, slot->content, FrameSlot::contentBytes);
-            std::memcpy(pcm, slot->pcm, FrameSlot::pcmBytes);
+            std::memcpy(pcm, slot->pcm, FrameTiming::bytesPerFrame);
         } else {
-            std::memset(pcm, 0, FrameSlot::pcmBytes);
+            std::memset(pcm, 0, FrameTiming::bytesPerFrame);
         }
         if (contentList)
             contentList->append(stamp);

@@ -30,9 +30,6 @@ extern std::atomic<bool> audioFeedActive;
 class SoundOutput
 {
 public:
-    // One frame lasts 26.12245 ms (1152 samples at 44 100 Hz), whatever the file's rate.
-    static constexpr double frameMilliseconds = 26.12245;
-
     // The instance, built on first call from streamInfo's rate and channels; null without the
     // class mutex. An existing instance is returned unchanged.
     static SoundOutput *Instance(const StreamInfo &streamInfo);
@@ -80,8 +77,9 @@ public:
 
 private:
     friend class SingleInstance<SoundOutput>;
-    static constexpr InstanceRules instanceRules =
-        InstanceRules().instanceNeedsClassMutex().hasAnInstanceReadsUnlocked();
+    // Both Instance forms return null silently without the class mutex; hasAnInstance is read
+    // unlocked, from any thread.
+    static constexpr InstanceRules instanceRules = {nullptr, nullptr, nullptr, nullptr, true, true};
 
     explicit SoundOutput(const StreamInfo &streamInfo);
 

@@ -155,11 +155,13 @@ Preferences::Preferences(const QString &fileName)
 {
     QMutexLocker locker(mutex.get()); // guards the fields while they are first filled
     readOrDefault();
+    BufferSettings::install(this);
 }
 
 Preferences::~Preferences()
 {
     SingleInstance<Preferences>::DestructorLock classLock(this); // guards the instance pointer
+    BufferSettings::uninstall(this);
     mutex.reset();
 }
 

@@ -1,6 +1,7 @@
 #ifndef PREFERENCES_H
 #define PREFERENCES_H
 
+#include "buffersettings.h"
 #include "singleinstance.h"
 
 #include <QColor>
@@ -15,8 +16,9 @@
 // two playlist-window size setters rewrites the whole file. The file is one big-endian
 // QDataStream record (stream version 3) that begins with the int 15.
 // Any thread may call the store; in practice every caller is on the GUI thread, and the setters
-// may show the "File ERROR" message box, which needs it.
-class Preferences
+// may show the "File ERROR" message box, which needs it. The store is the engine's buffer
+// settings while it exists.
+class Preferences : public BufferSettings
 {
 public:
     static constexpr const char *fileBaseName = "VantrelKivo.preferences";
@@ -42,7 +44,7 @@ public:
     void setDefaults();
     // Re-reads the file (defaults when that fails) and puts the next-song buffer settings into
     // effect.
-    void reload();
+    void reload() override;
     void reportWriteError();
 
     int mainWindowHeight() const;
@@ -61,8 +63,8 @@ public:
     QColor backgroundColor() const;
     QString lastDirectory() const;
     QString lastFile() const;
-    int bufferSize() const;
-    int bufferCount() const;
+    int bufferSize() const override;
+    int bufferCount() const override;
     int nextBufferSize() const;
     int nextBufferCount() const;
     QString mp3DecoderModule() const;
@@ -93,16 +95,9 @@ public:
     void setInteractiveMediaModule(const QString &name);
     void setSoundOutputModule(const QString &name);
 
-    // Limits of the buffer settings put into effect: beyond them the sound device's 16-bit
-    // sample count and the engine's buffer arithmetic overflow.
-    static constexpr int minBufferSize = 1;
-    static constexpr int maxBufferSize = 56;
-    static constexpr int minBufferCount = 6;
-    static constexpr int maxBufferCount = 40;
-
 private:
     friend class SingleInstance<Preferences>;
-    static constexpr InstanceRules instanceRules = InstanceRules();
+    static constexpr InstanceRules instanceRules = {};
 
     // Every setting, in declaration order; a read fills a copy and takes it only when complete.
     struct Fields

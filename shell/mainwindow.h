@@ -21,10 +21,9 @@ public:
 
 private:
     friend class SingleInstance<MainWindow>;
-    static constexpr InstanceRules instanceRules =
-        InstanceRules()
-            .failureWarning("Was unable to allocate the main application window!")
-            .hasAnInstanceNeedsClassMutex("Asked for instance without have mutex for MainWindow");
+    static constexpr InstanceRules instanceRules = {
+        "Was unable to allocate the main application window!", nullptr, nullptr,
+        "Asked for instance without have mutex for MainWindow"};
 
     explicit MainWindow(QWidget *parent = nullptr);
 

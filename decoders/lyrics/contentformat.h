@@ -20,12 +20,6 @@ constexpr quint8 commandLowMask = 0x03; // the two low bits of F8..FF are end bi
 constexpr int endLowBits = 10;     // E = H << 10 | low 10 bits
 constexpr int maxPageBytes = 4096; // pending page limit, UTF-8 bytes
 
-// Frames are 26.12245 ms each, first frame 1: an event at ms belongs to this frame.
-constexpr qint32 frameForMs(qint64 ms)
-{
-    return ms <= 0 ? 1 : qint32(ms * 100000 / 2612245 + 1);
-}
-
 // Whether a byte can lead or continue a UTF-8 sequence, i.e. starts a text unit.
 constexpr bool isTextByte(quint8 b)
 {

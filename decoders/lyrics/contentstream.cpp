@@ -1,6 +1,7 @@
 #include "contentstream.h"
 
 #include "contentformat.h"
+#include "frametiming.h"
 
 #include <algorithm>
 #include <limits>
@@ -51,7 +52,7 @@ ContentStream ContentStream::encode(const DisplayTimeline &timeline)
     for (int i = 0; i < sorted.size(); ++i) {
         DisplayEvent &e = sorted[i];
         ScheduledEvent s;
-        s.wantedFrame = frameForMs(std::min(e.ms, maxMs));
+        s.wantedFrame = FrameTiming::frameForMs(std::min(e.ms, maxMs));
         if (e.kind == DisplayEvent::Kind::Page) {
             text[i] = pageBytes(e.page);
             e.page = QString::fromUtf8(text[i]);

@@ -1,6 +1,8 @@
 #ifndef MP3STREAM_H
 #define MP3STREAM_H
 
+#include "frametiming.h"
+
 #include <cstdint>
 #include <memory>
 
@@ -19,8 +21,8 @@ struct mpg123_handle_struct;
 class Mp3Stream
 {
 public:
-    static constexpr int frameSamples = 1152; // per channel
-    static constexpr int frameBytes = frameSamples * 2 * 2;
+    static constexpr int frameSamples = FrameTiming::samplesPerFrame;
+    static constexpr int frameBytes = FrameTiming::bytesPerFrame;
     static constexpr int sampleRate = 44100;
     static constexpr int channels = 2;
 

@@ -1,8 +1,8 @@
 #include "enginetestenvironment.h"
 
+#include "buffersettings.h"
 #include "mp3object.h"
 #include "pacing.h"
-#include "preferences.h"
 #include "singleinstance.h"
 #include "soundoutput.h"
 
@@ -12,6 +12,18 @@
 #include <QMutexLocker>
 
 namespace {
+// Settings of the test's own in place of the preferences store.
+class TestBufferSettings : public BufferSettings
+{
+public:
+    void reload() override {}
+    int bufferSize() const override { return size; }
+    int bufferCount() const override { return count; }
+    int size = minBufferSize;
+    int count = minBufferCount;
+};
+TestBufferSettings settings;
+
 QMutex sleepsLock;
 QList<int> recordedSleeps; // guarded by sleepsLock
 
@@ -37,10 +49,10 @@ EngineTestEnvironment::EngineTestEnvironment(int diskDelay)
     else
         qputenv("SDL_DISKAUDIODELAY", QByteArray::number(diskDelay));
 
-    SingleInstance<Preferences>::createClassMutex();
     SingleInstance<MP3Object>::createClassMutex();
     SingleInstance<SoundOutput>::createClassMutex();
-    Preferences::Instance(dir.filePath(QLatin1String(Preferences::fileBaseName)));
+    settings = TestBufferSettings();
+    BufferSettings::install(&settings);
     audioFeedActive = false;
     sleeps();
     Pacing::setSleeper(recordSleep);
@@ -51,17 +63,15 @@ EngineTestEnvironment::~EngineTestEnvironment()
     // The engine first: it owns the output.
     SingleInstance<MP3Object>::destroy();
     SingleInstance<SoundOutput>::destroy();
-    SingleInstance<Preferences>::destroy();
+    BufferSettings::uninstall(&settings);
     Pacing::setSleeper(nullptr);
     audioFeedActive = false;
 }
 
 void EngineTestEnvironment::setBuffers(int size, int count)
 {
-    Preferences *preferences = Preferences::Instance();
-    preferences->setNextBufferSize(size);
-    preferences->setNextBufferCount(count);
-    preferences->reload();
+    settings.size = size;
+    settings.count = count;
 }
 
 QByteArray EngineTestEnvironment::deviceSound()

@@ -7,8 +7,8 @@
 #include <QTemporaryDir>
 
 // What the sound output and the engine need around them in a test: the class mutexes of the
-// preferences store, the engine and the output; a preferences file of the test's own; SDL's
-// disk driver; and a recorder in place of the pacing pauses, so no test waits them out.
+// engine and the output; buffer settings and a folder of the test's own; SDL's disk driver; and a
+// recorder in place of the pacing pauses, so no test waits them out.
 //
 //   EngineTestEnvironment environment;      // in the test function, before any engine
 //   environment.setBuffers(20, 6);          // bufferSize, bufferCount of the next engine
@@ -20,12 +20,12 @@ public:
     // diskDelay: SDL_DISKAUDIODELAY in ms per written buffer (0: as fast as callbacks return;
     // -1: real time).
     explicit EngineTestEnvironment(int diskDelay = 0);
-    // Deletes what remains (engine, output, preferences) and the class mutexes.
+    // Deletes what remains (engine, output) and the class mutexes.
     ~EngineTestEnvironment();
     EngineTestEnvironment(const EngineTestEnvironment &) = delete;
     EngineTestEnvironment &operator=(const EngineTestEnvironment &) = delete;
 
-    // Stores bufferSize and bufferCount for the next engine and puts them into effect now.
+    // bufferSize and bufferCount from now on.
     void setBuffers(int size, int count);
     QString filePath(const QString &name) const { return dir.filePath(name); }
 

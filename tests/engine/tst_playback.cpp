@@ -27,7 +27,7 @@ QByteArray decodedSong(const QString &path)
     while (decoder.hasMoreFrames()) {
         std::memset(static_cast<void *>(&slot), 0, sizeof slot);
         decoder.decodeNext(&slot);
-        pcm.append(reinterpret_cast<const char *>(slot.pcm), FrameSlot::pcmBytes);
+        pcm.append(reinterpret_cast<const char *>(slot.pcm), FrameTiming::bytesPerFrame);
     }
     return pcm;
 }
@@ -107,7 +107,7 @@ void TestPlayback::songReachesTheDeviceWhole()
     const QString song = sineSong(environment, seconds);
     QVERIFY(!song.isEmpty());
     const QByteArray decoded = decodedSong(song);
-    QVERIFY(decoded.size() > 8 * FrameSlot::pcmBytes);
+    QVERIFY(decoded.size() > 8 * FrameTiming::bytesPerFrame);
 
     MP3Object *engine = MP3Object::Instance(song, 0);
     QVERIFY(engine);
@@ -120,7 +120,7 @@ void TestPlayback::songReachesTheDeviceWhole()
     QVERIFY(!SoundOutput::hasAnInstance());
 
     const QByteArray played = EngineTestEnvironment::deviceSound();
-    QCOMPARE(played.size() % (bufferSize * FrameSlot::pcmBytes), 0);
+    QCOMPARE(played.size() % (bufferSize * FrameTiming::bytesPerFrame), 0);
     const QByteArray heard = withoutSilenceAround(played);
     const QByteArray expected = withoutSilenceAround(decoded);
     QCOMPARE(heard.size(), expected.size());

@@ -21,8 +21,8 @@ namespace {
 // Frame k's sound: no zero sample, different for every k.
 QByteArray framePattern(int frame)
 {
-    QByteArray pcm(FrameSlot::pcmBytes, Qt::Uninitialized);
-    for (int i = 0; i < FrameSlot::pcmBytes; ++i)
+    QByteArray pcm(FrameTiming::bytesPerFrame, Qt::Uninitialized);
+    for (int i = 0; i < FrameTiming::bytesPerFrame; ++i)
         pcm[i] = char(1 + (frame * 13 + i) % 251);
     return pcm;
 }
@@ -35,7 +35,7 @@ std::unique_ptr<SoundBuffer> bufferWithFrames(int slotCount, int filled)
     for (int k = 1; k <= filled; ++k) {
         FrameSlot *slot = buffer->nextSlot();
         slot->frameNumber = k;
-        std::memcpy(slot->pcm, framePattern(k).constData(), FrameSlot::pcmBytes);
+        std::memcpy(slot->pcm, framePattern(k).constData(), FrameTiming::bytesPerFrame);
         slot->content[0] = quint8(k);
         slot->content[1] = 0xA5;
     }
@@ -111,7 +111,7 @@ void TestSoundOutput::eachCallbackTakesOneBuffer_data()
 void TestSoundOutput::eachCallbackTakesOneBuffer()
 {
     QFETCH(int, bufferSize);
-    const int bytes = bufferSize * FrameSlot::pcmBytes;
+    const int bytes = bufferSize * FrameTiming::bytesPerFrame;
     QByteArray played;
     {
         EngineTestEnvironment environment;
@@ -157,7 +157,7 @@ void TestSoundOutput::deliverFillsMissingFramesWithSilence()
     QFETCH(int, slotCount);
     QFETCH(int, filled);
     const int frames = 4;
-    const int bytes = frames * FrameSlot::pcmBytes;
+    const int bytes = frames * FrameTiming::bytesPerFrame;
     QList<ContentStamp *> stamps;
     QByteArray played;
     {

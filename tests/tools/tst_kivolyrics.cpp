@@ -99,10 +99,10 @@ void TestKivoLyrics::frameTimesAgreeWithTheStream()
     // The report's due frames are the stream's; a frame's printed time is its start truncated
     // to the millisecond, so the next millisecond is inside it.
     for (qint64 ms = 0; ms <= 330000; ++ms) {
-        const int frame = DeliveryReport::dueFrame(ms);
-        QCOMPARE(frame, ContentFormat::frameForMs(ms));
-        QVERIFY(DeliveryReport::frameMs(frame) <= ms);
-        QCOMPARE(DeliveryReport::dueFrame(DeliveryReport::frameMs(frame) + 1), frame);
+        const int frame = FrameTiming::frameForMs(ms);
+        QCOMPARE(frame, FrameTiming::frameForMs(ms));
+        QVERIFY(FrameTiming::msForFrame(frame) <= ms);
+        QCOMPARE(FrameTiming::frameForMs(FrameTiming::msForFrame(frame) + 1), frame);
     }
 }
 

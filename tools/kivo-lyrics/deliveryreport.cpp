@@ -1,12 +1,10 @@
 #include "deliveryreport.h"
 
+#include "frametiming.h"
+
 #include <algorithm>
 
 namespace {
-
-// 26.12245 ms as an exact fraction, so frame times are never off by floating-point rounding.
-constexpr qint64 frameNumerator = 2612245;
-constexpr qint64 frameDenominator = 100000;
 
 bool sameContent(const DisplayEvent &a, const DisplayEvent &b)
 {
@@ -18,16 +16,6 @@ bool sameContent(const DisplayEvent &a, const DisplayEvent &b)
 }
 
 } // namespace
-
-int DeliveryReport::dueFrame(qint64 ms)
-{
-    return int(std::max<qint64>(0, ms) * frameDenominator / frameNumerator + 1);
-}
-
-qint64 DeliveryReport::frameMs(int frame)
-{
-    return qint64(std::max(frame, 1) - 1) * frameNumerator / frameDenominator;
-}
 
 QString DeliveryReport::describe(const DisplayEvent &event)
 {
@@ -41,7 +29,7 @@ DeliveryReport::DeliveryReport(const DisplayTimeline &expected, const QVector<De
     : expectedCount(int(expected.size()))
 {
     auto lateBy = [&](const DisplayEvent &want, int frame, const QString &how) {
-        const int due = dueFrame(want.ms);
+        const int due = FrameTiming::frameForMs(want.ms);
         ++late;
         maxLateFrames = std::max(maxLateFrames, frame - due);
         problems << QStringLiteral("late by %1 frame%2: %3 due at frame %4 (%5 ms), %6 frame %7")
@@ -79,12 +67,12 @@ DeliveryReport::DeliveryReport(const DisplayTimeline &expected, const QVector<De
                 ++missing;
                 problems << QStringLiteral("never shown (superseded): %1 due at frame %2 (%3 ms)")
                                 .arg(describe(left))
-                                .arg(dueFrame(left.ms))
+                                .arg(FrameTiming::frameForMs(left.ms))
                                 .arg(left.ms);
             }
         }
         const DisplayEvent &want = expected[match];
-        const int due = dueFrame(want.ms);
+        const int due = FrameTiming::frameForMs(want.ms);
         if (got.frame == due) {
             ++onTime;
         } else if (got.frame > due) {
@@ -106,7 +94,7 @@ DeliveryReport::DeliveryReport(const DisplayTimeline &expected, const QVector<De
         ++missing;
         problems << QStringLiteral("never shown (the song ended first): %1 due at frame %2 (%3 ms)")
                         .arg(describe(expected[k]))
-                        .arg(dueFrame(expected[k].ms))
+                        .arg(FrameTiming::frameForMs(expected[k].ms))
                         .arg(expected[k].ms);
     }
 }

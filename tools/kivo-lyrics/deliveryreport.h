@@ -17,9 +17,6 @@ public:
         DisplayEvent event;
     };
 
-    // Frames last 26.12245 ms: the frame an event at ms belongs to, and a frame's start time.
-    static int dueFrame(qint64 ms);
-    static qint64 frameMs(int frame);
     // An event in a line of text: page "one / two" or highlight [0,5).
     static QString describe(const DisplayEvent &event);
 

@@ -1,5 +1,6 @@
 #include "lyricsshow.h"
 
+#include "frametiming.h"
 #include "kwo_mp3d.h"
 
 #include <QFile>
@@ -16,7 +17,7 @@ bool LyricsShow::play(const QString &songPath, QString *error)
     }
     hasLyrics = IMCX_InitDecoder(path.constData()) != 0;
     IMCX_InitGUI(this);
-    static uint8_t pcm[4608];
+    static uint8_t pcm[FrameTiming::bytesPerFrame];
     uint8_t content[2] = {0, 0};
     while (KWO_MP3D_DecodeNextFrame(pcm, content) != 0) {
         ++frames;
@@ -34,7 +35,7 @@ void LyricsShow::showText(const char16_t *text)
     DeliveryReport::Delivered d;
     d.frame = frames;
     d.event.kind = DisplayEvent::Kind::Page;
-    d.event.ms = DeliveryReport::frameMs(frames);
+    d.event.ms = FrameTiming::msForFrame(frames);
     d.event.page = text ? QString::fromUtf16(text) : QString();
     delivered.append(d);
 }
@@ -44,7 +45,7 @@ int32_t LyricsShow::setHighlight(int32_t start, int32_t length)
     DeliveryReport::Delivered d;
     d.frame = frames;
     d.event.kind = DisplayEvent::Kind::Highlight;
-    d.event.ms = DeliveryReport::frameMs(frames);
+    d.event.ms = FrameTiming::msForFrame(frames);
     d.event.highlightStart = start;
     d.event.highlightEnd = start + length;
     delivered.append(d);

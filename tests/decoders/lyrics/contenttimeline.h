@@ -3,6 +3,7 @@
 
 #include "contentformat.h"
 #include "contentstream.h"
+#include "frametiming.h"
 
 #include <QStringList>
 
@@ -50,7 +51,7 @@ inline QStringList onTime(const DisplayTimeline &timeline)
 {
     QStringList out;
     for (const DisplayEvent &e : timeline)
-        out << describe(ContentFormat::frameForMs(e.ms), e);
+        out << describe(FrameTiming::frameForMs(e.ms), e);
     return out;
 }
 

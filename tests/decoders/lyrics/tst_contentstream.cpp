@@ -59,7 +59,7 @@ void TestContentStream::frameOfTime()
 {
     QFETCH(qint64, ms);
     QFETCH(qint32, frame);
-    QCOMPARE(ContentFormat::frameForMs(ms), frame);
+    QCOMPARE(FrameTiming::frameForMs(ms), frame);
 }
 
 void TestContentStream::goldenBytes()
@@ -119,7 +119,7 @@ void TestContentStream::delivery_data()
     onTimeRow("word stamps every three frames", third << page(3500, "next"));
 
     auto at = [](int frame) { return qint64(std::ceil((frame - 1) * 26.12245)); };
-    const qint32 f400 = ContentFormat::frameForMs(400), f2000 = ContentFormat::frameForMs(2000);
+    const qint32 f400 = FrameTiming::frameForMs(400), f2000 = FrameTiming::frameForMs(2000);
 
     // frame 1 is the header, 2..6 the text: the page shows at 7 with the wipe due by then
     QTest::addRow("first page as soon as its text is through")
@@ -133,11 +133,11 @@ void TestContentStream::delivery_data()
                        describe(46, page(0, "cc"))};
     // the last word and the next page in one frame: the page is not pushed back by a wipe
     // nobody would see
-    const qint32 f = ContentFormat::frameForMs(2990);
+    const qint32 f = FrameTiming::frameForMs(2990);
     QTest::addRow("page hides the wipes of its frame")
         << DisplayTimeline{page(1000, "ab"), wipe(2000, 1), wipe(2990, 2), page(3000, "cd"),
                            wipe(3003, 1)}
-        << QStringList{describe(ContentFormat::frameForMs(1000), page(0, "ab")),
+        << QStringList{describe(FrameTiming::frameForMs(1000), page(0, "ab")),
                        describe(f2000, wipe(0, 1)), describe(f, page(0, "cd")),
                        describe(f, wipe(0, 1))};
     // a word on every frame from 41, the next page (10 text frames) wanted at 45: words keep
@@ -171,7 +171,7 @@ void TestContentStream::delivery_data()
     QTest::addRow("long page cut at a character boundary")
         << DisplayTimeline{page(0, huge), wipe(100000, 2000)}
         << QStringList{describe(2050, page(0, sent)),
-                       describe(ContentFormat::frameForMs(100000), wipe(0, int(sent.size())))};
+                       describe(FrameTiming::frameForMs(100000), wipe(0, int(sent.size())))};
 }
 
 void TestContentStream::delivery()

@@ -9,73 +9,35 @@
 #include <new>
 #include <utility>
 
-// What a single-instance class says about itself: its warning texts and how strictly each of
-// its accessors insists on the class mutex. A class states its rules once, next to its
-// accessors, by chaining the pieces that differ from the plain defaults:
+// What a single-instance class says about itself: its warning texts (null: silent) and two
+// flags. A class states them once, next to its accessors:
 //
-//     static constexpr InstanceRules instanceRules =
-//         InstanceRules()
-//             .failureWarning("Unable to make a new PlayListMenu!")
-//             .noDataWarning("Did not have an instance of PlayListMenu! ...")
-//             .instanceNeedsClassMutex("Instance Called without a MUTEX to lock in ...")
-//             .hasAnInstanceNeedsClassMutex("hasAnInstance Called without a MUTEX to lock in ...");
+//     static constexpr InstanceRules instanceRules = {
+//         "Unable to make a new PlayListMenu!",               // constructionFailed
+//         "Did not have an instance of PlayListMenu! ...",    // noInstance
+//         "Instance Called without a MUTEX to lock in ...",   // instanceWithoutMutex
+//         "hasAnInstance Called without a MUTEX to lock in ...", // hasAnInstanceWithoutMutex
+//         true,                                               // instanceNeedsMutex
+//     };
 //
-// Plain defaults: both Instance forms and hasAnInstance lock the class mutex without checking
+// Plain defaults ({}): both Instance forms and hasAnInstance lock the class mutex without checking
 // that it exists (they are meant to be called only while the class mutexes exist; without one
-// they run unlocked), nothing is warned.
-//
-// The other rows, for reference: the main window and the playback engine warn from
-// hasAnInstance only (hasAnInstanceNeedsClassMutex), the engine's Instance() without data being
-// existing() with no noDataWarning, so silent; the sound output returns null silently from both
-// Instance forms without its class mutex (instanceNeedsClassMutex() with no text) and reads its
-// pointer unlocked in hasAnInstance (hasAnInstanceReadsUnlocked). Classes whose Instance() needs
-// no data, or builds from default data, call obtain() from it.
+// they run unlocked), and nothing is warned.
 struct InstanceRules
 {
     // Warned when allocating or constructing the instance yields nothing.
     const char *constructionFailed = nullptr;
     // Warned by Instance() without construction data while no instance exists.
     const char *noInstance = nullptr;
-    // Both Instance forms return null when the class mutex is missing...
-    bool instanceNeedsMutex = false;
-    // ...and warn this text first (null: silently).
+    // Warned by both Instance forms, before returning null, when instanceNeedsMutex is set and the
+    // class mutex is missing.
     const char *instanceWithoutMutex = nullptr;
-    // hasAnInstance returns false with this warning when the class mutex is missing.
+    // When set, hasAnInstance warns this and returns false while the class mutex is missing.
     const char *hasAnInstanceWithoutMutex = nullptr;
-    // hasAnInstance reads the instance pointer without taking the class mutex.
+    // Both Instance forms return null while the class mutex is missing.
+    bool instanceNeedsMutex = false;
+    // hasAnInstance reads the instance pointer without taking the class mutex (any thread).
     bool hasAnInstanceUnlocked = false;
-
-    constexpr InstanceRules failureWarning(const char *text) const
-    {
-        InstanceRules rules = *this;
-        rules.constructionFailed = text;
-        return rules;
-    }
-    constexpr InstanceRules noDataWarning(const char *text) const
-    {
-        InstanceRules rules = *this;
-        rules.noInstance = text;
-        return rules;
-    }
-    constexpr InstanceRules instanceNeedsClassMutex(const char *warning = nullptr) const
-    {
-        InstanceRules rules = *this;
-        rules.instanceNeedsMutex = true;
-        rules.instanceWithoutMutex = warning;
-        return rules;
-    }
-    constexpr InstanceRules hasAnInstanceNeedsClassMutex(const char *warning) const
-    {
-        InstanceRules rules = *this;
-        rules.hasAnInstanceWithoutMutex = warning;
-        return rules;
-    }
-    constexpr InstanceRules hasAnInstanceReadsUnlocked() const
-    {
-        InstanceRules rules = *this;
-        rules.hasAnInstanceUnlocked = true;
-        return rules;
-    }
 };
 
 // The class-level half of a single-instance class T: the class mutex (recursive) and the pointer
@@ -102,7 +64,7 @@ struct InstanceRules
 // The entry point makes the class mutex (createClassMutex) before the first access and destroys
 // the remaining instance and the mutex (destroy) at shut-down. Neither needs T to be a complete
 // type, so the entry point lists every single-instance class by forward declaration.
-// Called on the GUI thread, except hasAnInstance with hasAnInstanceReadsUnlocked, which any
+// Called on the GUI thread, except hasAnInstance with hasAnInstanceUnlocked, which any
 // thread may call.
 template <class T> class SingleInstance
 {
