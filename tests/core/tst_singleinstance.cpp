@@ -1,4 +1,4 @@
-// The single-instance helper, through one stand-in class for each kind of accessor behaviour.
+// The single-instance template, through one stand-in class for each kind of accessor behaviour.
 
 #include "singleinstance.h"
 
@@ -15,8 +15,7 @@ int constructedCount = 0;
 int destroyedCount = 0;
 
 // A single-instance class with the given rules. Instance() without data builds from default
-// data when buildsWithoutData is set (as the toolbars and the preferences store do), otherwise
-// it only finds.
+// data when buildsWithoutData is set (as the toolbars do), otherwise it only finds.
 template <const InstanceRules &rules, bool buildsWithoutData = false> class StandIn
 {
 public:
@@ -33,8 +32,7 @@ public:
     explicit StandIn(int data) : data(data) { ++constructedCount; }
     ~StandIn()
     {
-        typename SingleInstance<StandIn>::DestructorLock classLock(
-            this); // guards the instance pointer
+        typename SingleInstance<StandIn>::DestructorLock classLock(this); // guards the pointer
         ++destroyedCount;
         if (duringDestruction)
             duringDestruction();
@@ -51,43 +49,26 @@ public:
     int data = 0;
 };
 
-// One stand-in per row of accessor behaviour.
-constexpr InstanceRules toolbarRules =
-    InstanceRules().failureWarning("Error in makeing a new toolbar!");
-constexpr InstanceRules playListWindowRules =
-    InstanceRules().failureWarning("Was unable to allocate the play list window!");
-constexpr InstanceRules playListMenuRules =
-    InstanceRules()
-        .failureWarning("Unable to make a new PlayListMenu!")
-        .noDataWarning(
-            "Did not have an instance of PlayListMenu! Nor was info to build one provided!")
-        .instanceNeedsClassMutex("Instance Called without a MUTEX to lock in PlayListMenu!")
-        .hasAnInstanceNeedsClassMutex(
-            "hasAnInstance Called without a MUTEX to lock in PlayListMenu!");
-constexpr InstanceRules menuRules =
-    InstanceRules()
-        .failureWarning("Unable to generate the menu!")
-        .noDataWarning("Did not have an instance for MENU! Nor was info to build one provided!")
-        .hasAnInstanceNeedsClassMutex("Asked for instance information without MenuInstanceMUTEX!");
-constexpr InstanceRules engineRules =
-    InstanceRules()
-        .failureWarning("Unable to generate the MP3Object!")
-        .hasAnInstanceNeedsClassMutex("Asked about MP3Object instance without the mutex");
-constexpr InstanceRules soundOutputRules =
-    InstanceRules().instanceNeedsClassMutex().hasAnInstanceReadsUnlocked();
+// Every text and the strict class-mutex check (as the playlist menu); plain defaults that build
+// without data (as the toolbars); silent null answers and an unlocked hasAnInstance (as the
+// sound output).
+constexpr InstanceRules strictRules = {
+    "Unable to make a new PlayListMenu!",
+    "Did not have an instance of PlayListMenu! Nor was info to build one provided!",
+    "Instance Called without a MUTEX to lock in PlayListMenu!",
+    "hasAnInstance Called without a MUTEX to lock in PlayListMenu!", true};
+constexpr InstanceRules plainRules = {"Error in makeing a new toolbar!"};
+constexpr InstanceRules soundOutputRules = {nullptr, nullptr, nullptr, nullptr, true, true};
 
-using Toolbar = StandIn<toolbarRules, true>;
-using PlayListWindow = StandIn<playListWindowRules, true>;
-using PlayListMenu = StandIn<playListMenuRules>;
-using Menu = StandIn<menuRules>;
-using Engine = StandIn<engineRules>;
+using Strict = StandIn<strictRules>;
+using Toolbar = StandIn<plainRules, true>;
 using SoundOutput = StandIn<soundOutputRules>;
 
-// A stand-in's accessors, for tables of rows.
+// A stand-in's accessors, for a table of rows.
 struct Accessors
 {
-    std::function<void *()> instance;      // without data
-    std::function<void *()> instanceWith1; // with data
+    std::function<void *()> instance;     // without data
+    std::function<void *()> instanceWith; // with data
     std::function<bool()> hasAnInstance;
     std::function<void()> destroy;
 };
@@ -117,11 +98,9 @@ private slots:
     void init();
     void cleanup();
 
-    void constructsOnceAndKeepsFirstData();
-    void deletingAndDestroy();
-    void constructionFailureWarns();
-    void accessorsPerRow_data();
-    void accessorsPerRow();
+    void lifetime();
+    void accessorsWithoutTheClassMutex_data();
+    void accessorsWithoutTheClassMutex();
     void destructionHoldsTheClassMutex();
     void unlockedReadDoesNotWaitForTheClassMutex();
 };
@@ -133,10 +112,7 @@ void SingleInstanceTest::init()
     // Any warning a test does not expect fails it.
     QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
     QVERIFY(SingleInstance<Toolbar>::createClassMutex());
-    QVERIFY(SingleInstance<PlayListWindow>::createClassMutex());
-    QVERIFY(SingleInstance<PlayListMenu>::createClassMutex());
-    QVERIFY(SingleInstance<Menu>::createClassMutex());
-    QVERIFY(SingleInstance<Engine>::createClassMutex());
+    QVERIFY(SingleInstance<Strict>::createClassMutex());
     QVERIFY(SingleInstance<SoundOutput>::createClassMutex());
 }
 
@@ -145,86 +121,56 @@ void SingleInstanceTest::cleanup()
     Toolbar::duringDestruction = nullptr;
     SoundOutput::duringDestruction = nullptr;
     SingleInstance<Toolbar>::destroy();
-    SingleInstance<PlayListWindow>::destroy();
-    SingleInstance<PlayListMenu>::destroy();
-    SingleInstance<Menu>::destroy();
-    SingleInstance<Engine>::destroy();
+    SingleInstance<Strict>::destroy();
     SingleInstance<SoundOutput>::destroy();
 }
 
-void SingleInstanceTest::constructsOnceAndKeepsFirstData()
+// Built once from the first data; a failed allocation warns and builds nothing; deleting the
+// instance clears the pointer, deleting another object does not; destroy takes what is left.
+void SingleInstanceTest::lifetime()
 {
+    Toolbar::failAllocation = true;
+    QTest::ignoreMessage(QtWarningMsg, "Error in makeing a new toolbar!");
+    QCOMPARE(Toolbar::Instance(), nullptr);
+    Toolbar::failAllocation = false;
     QVERIFY(!Toolbar::hasAnInstance());
+
     Toolbar *first = Toolbar::Instance(7);
-    QVERIFY(first);
     QCOMPARE(Toolbar::Instance(8), first);
     QCOMPARE(Toolbar::Instance(), first);
     QCOMPARE(first->data, 7);
-    QCOMPARE(constructedCount, 1);
     QVERIFY(Toolbar::hasAnInstance());
-}
-
-void SingleInstanceTest::deletingAndDestroy()
-{
-    delete Toolbar::Instance(1);
-    QCOMPARE(destroyedCount, 1);
+    delete first;
     QVERIFY(!Toolbar::hasAnInstance());
     QCOMPARE(Toolbar::Instance(2)->data, 2);
-    QCOMPARE(constructedCount, 2);
 
-    // An object that is not the instance leaves the pointer alone.
     delete new (std::nothrow) Toolbar(3);
     QCOMPARE(Toolbar::Instance()->data, 2);
+    QCOMPARE(constructedCount, 3);
 
-    // destroy deletes the remaining instance, then the mutex.
     SingleInstance<Toolbar>::destroy();
     QCOMPARE(destroyedCount, 3);
     QVERIFY(!SingleInstance<Toolbar>::hasClassMutex());
-    QVERIFY(!Toolbar::hasAnInstance());
-
-    // Without an instance only the mutex goes; a second destroy does nothing.
-    QVERIFY(SingleInstance<Toolbar>::createClassMutex());
-    SingleInstance<Toolbar>::destroy();
-    SingleInstance<Toolbar>::destroy();
+    SingleInstance<Toolbar>::destroy(); // a second destroy does nothing
     QCOMPARE(destroyedCount, 3);
 }
 
-void SingleInstanceTest::constructionFailureWarns()
-{
-    PlayListWindow::failAllocation = true;
-    QTest::ignoreMessage(QtWarningMsg, "Was unable to allocate the play list window!");
-    QCOMPARE(PlayListWindow::Instance(), nullptr);
-    PlayListWindow::failAllocation = false;
-    QCOMPARE(constructedCount, 0);
-    QVERIFY(!PlayListWindow::hasAnInstance());
-}
-
-void SingleInstanceTest::accessorsPerRow_data()
+void SingleInstanceTest::accessorsWithoutTheClassMutex_data()
 {
     QTest::addColumn<Accessors>("accessors");
     QTest::addColumn<QString>("noData");               // Instance() before construction
     QTest::addColumn<QString>("hasWithoutMutex");      // hasAnInstance() without the class mutex
     QTest::addColumn<QString>("instanceWithoutMutex"); // both Instance forms; null: not checked
-    QTest::addRow("playlist menu")
-        << accessorsOf<PlayListMenu>()
-        << "Did not have an instance of PlayListMenu! Nor was info to build one provided!"
-        << "hasAnInstance Called without a MUTEX to lock in PlayListMenu!"
-        << "Instance Called without a MUTEX to lock in PlayListMenu!";
-    QTest::addRow("main menu")
-        << accessorsOf<Menu>()
-        << "Did not have an instance for MENU! Nor was info to build one provided!"
-        << "Asked for instance information without MenuInstanceMUTEX!" << QString();
-    QTest::addRow("engine") << accessorsOf<Engine>() << ""
-                            << "Asked about MP3Object instance without the mutex" << QString();
-    QTest::addRow("toolbar") << accessorsOf<Toolbar>() << QString() << "" << QString();
-    QTest::addRow("sound output") << accessorsOf<SoundOutput>() << ""
-                                  << ""
-                                  << "";
+    QTest::addRow("strict") << accessorsOf<Strict>() << QString(strictRules.noInstance)
+                            << QString(strictRules.hasAnInstanceWithoutMutex)
+                            << QString(strictRules.instanceWithoutMutex);
+    QTest::addRow("plain") << accessorsOf<Toolbar>() << QString() << "" << QString();
+    QTest::addRow("sound output") << accessorsOf<SoundOutput>() << "" << "" << "";
 }
 
 // Each accessor answers null or false, warns exactly as its class says (empty: silently) and
 // builds nothing.
-void SingleInstanceTest::accessorsPerRow()
+void SingleInstanceTest::accessorsWithoutTheClassMutex()
 {
     QFETCH(Accessors, accessors);
     QFETCH(QString, noData);
@@ -239,7 +185,7 @@ void SingleInstanceTest::accessorsPerRow()
     QVERIFY(!accessors.hasAnInstance());
     if (!instanceWithoutMutex.isNull()) {
         expectWarning(instanceWithoutMutex);
-        QCOMPARE(accessors.instanceWith1(), nullptr);
+        QCOMPARE(accessors.instanceWith(), nullptr);
         expectWarning(instanceWithoutMutex);
         QCOMPARE(accessors.instance(), nullptr);
     }
