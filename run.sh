@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and starts the player.
+# Installs what is missing, builds an optimised player, and starts it. BUILD_DIR and BUILD_TYPE
+# (RelWithDebInfo unless set) may be set in the environment; arguments go to the player.
 set -euo pipefail
 cd "$(dirname "$0")"
 tools/install-deps.sh
 build=${BUILD_DIR:-build}
-cmake -S . -B "$build" -G Ninja >/dev/null
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" >/dev/null
 cmake --build "$build"
 exec "$build/shell/vantrelkivo" "$@"

@@ -4,10 +4,13 @@
 #include "preferences.h"
 #include "screensaver.h"
 #include "singleinstance.h"
+#include "terminationsignals.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
+
+#include <memory>
 
 bool haveCommandLineFile = false;
 QString commandLineFile;
@@ -117,6 +120,10 @@ int runPlayer(int argc, char **argv)
         qFatal("Error: unable to obtain the memory needed for the application.");
         return 1;
     }
+    // A logout, kill or Ctrl+C closes the windows, and the run ends as when the user closes them.
+    auto termination = std::make_unique<TerminationSignals>();
+    QObject::connect(termination.get(), &TerminationSignals::terminationRequested, application,
+                     &QApplication::closeAllWindows);
     MainWindow *window = createMainWindow();
     if (!window) {
         qFatal("Error: unable to create top level window");
@@ -126,6 +133,7 @@ int runPlayer(int argc, char **argv)
     QObject::connect(application, &QGuiApplication::lastWindowClosed, application,
                      &QCoreApplication::quit);
     const int result = application->exec();
+    termination.reset();
 
     // Nothing is written here: every setter has already written the preferences file.
     if (Preferences::hasAnInstance())

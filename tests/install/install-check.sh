@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Installs the player into a fresh prefix and runs both programs from there, as a user on a
+# machine without the build tree would: kivo-lyrics embeds and shows a song's lyrics, the player
+# starts headless, writes its preferences and ends cleanly when asked to stop.
+# Usage: install-check.sh CMAKE BUILD_DIR MAKESONG
+set -euo pipefail
+cmake=$1 build=$2 makesong=$3
+work=$(mktemp -d)
+trap '[ -n "${player:-}" ] && kill "$player" 2>/dev/null; rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+prefix="$work/prefix"
+"$cmake" --install "$build" --prefix "$prefix" >/dev/null
+for program in vantrelkivo kivo-lyrics; do
+    [ -x "$prefix/bin/$program" ] || fail "$program not installed"
+    # The libraries must come from the prefix, never from the build tree.
+    if LD_LIBRARY_PATH= ldd "$prefix/bin/$program" | grep -F "$build" ; then
+        fail "$program uses libraries of the build tree"
+    fi
+    LD_LIBRARY_PATH= ldd "$prefix/bin/$program" | grep -q 'not found' && fail "$program misses a library"
+done
+
+"$makesong" "$work/song.mp3" 2
+printf '[00:00.50]Hello there\n[00:01.20]Second line\n' > "$work/song.lrc"
+"$prefix/bin/kivo-lyrics" embed "$work/song.mp3" "$work/song.lrc" || fail "embed failed"
+rm "$work/song.lrc"
+shown=$("$prefix/bin/kivo-lyrics" show --json "$work/song.mp3" 2>/dev/null)
+grep -q 'Hello there' <<<"$shown" || fail "show did not give the embedded lyrics: $shown"
+
+export QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy XDG_CONFIG_HOME="$work/config"
+preferences="$XDG_CONFIG_HOME/VantrelKivo/VantrelKivo.preferences"
+"$prefix/bin/vantrelkivo" &
+player=$!
+for _ in $(seq 100); do
+    [ -s "$preferences" ] && break
+    kill -0 "$player" 2>/dev/null || fail "the player ended on its own"
+    sleep 0.1
+done
+[ -s "$preferences" ] || fail "the player wrote no preferences within 10 s"
+sleep 0.3 # the window comes up
+kill -TERM "$player"
+status=0
+wait "$player" || status=$?
+player=
+[ "$status" -eq 0 ] || fail "the player ended with $status after SIGTERM"
+echo "installed programs run from $prefix"
