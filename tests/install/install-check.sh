@@ -20,6 +20,8 @@ for program in vantrelkivo kivo-lyrics; do
     LD_LIBRARY_PATH= ldd "$prefix/bin/$program" | grep -q 'not found' && fail "$program misses a library"
 done
 
+[ -s "$prefix/share/vantrelkivo/demo/vantrel-kivo-demo.mp3" ] || fail "the demo song is not installed"
+
 "$makesong" "$work/song.mp3" 2
 printf '[00:00.50]Hello there\n[00:01.20]Second line\n' > "$work/song.lrc"
 "$prefix/bin/kivo-lyrics" embed "$work/song.mp3" "$work/song.lrc" || fail "embed failed"
