@@ -478,14 +478,14 @@ void TestPlayList::dialogs_data()
     QTest::addColumn<QString>("dialog");
     QTest::addColumn<QString>("filter");
     QTest::addColumn<QStringList>("chosen");
-    QTest::addColumn<QString>("after"); // empty: the second name was saved
+    QTest::addColumn<QString>("after"); // empty: saved, a suffix other than ".playlist" kept
     const QStringList songs{"one.mp3", "two.mp3"};
     QTest::addRow("open") << "&Open" << "PlayListMenuOpenFileDialog" << "*.mp3 *.playlist"
                           << songs << "*two.mp3";
     QTest::addRow("add") << "Add Files" << "PlayListToolbarAddFileDialog" << "*.mp3" << songs
                          << "*one.mp3 two.mp3";
     QTest::addRow("save") << "&Save" << "PlayListMenuSavePlayListDialog" << "*.playlist"
-                          << QStringList{"first", "second"} << "";
+                          << QStringList{"first.txt", "second.PLAYLIST"} << "";
 }
 
 void TestPlayList::dialogs()
