@@ -1,0 +1,138 @@
+#include "playlistfile.h"
+
+#include <QDataStream>
+#include <QFile>
+#include <QSaveFile>
+#include <QtEndian>
+
+namespace {
+
+constexpr qint32 formatTag = 0;
+constexpr quint32 nullString = 0xffffffffu;
+
+// Reads big-endian values from a byte array, refusing any that would run past its end.
+class Cursor
+{
+public:
+    explicit Cursor(const QByteArray &bytes) : bytes(bytes) {}
+
+    qint64 remaining() const { return bytes.size() - position; }
+
+    bool take32(quint32 &value)
+    {
+        if (remaining() < 4)
+            return false;
+        value = qFromBigEndian<quint32>(bytes.constData() + position);
+        position += 4;
+        return true;
+    }
+
+    bool takeString(QString &text)
+    {
+        quint32 length = 0;
+        if (!take32(length))
+            return false;
+        if (length == nullString) {
+            text = QString();
+            return true;
+        }
+        if (length % 2 != 0 || length > quint64(remaining()))
+            return false;
+        text.resize(qsizetype(length / 2));
+        const char *units = bytes.constData() + position;
+        for (qsizetype index = 0; index < text.size(); ++index)
+            text[index] = QChar(qFromBigEndian<quint16>(units + 2 * index));
+        position += length;
+        return true;
+    }
+
+private:
+    const QByteArray &bytes;
+    qint64 position = 0;
+};
+
+} // namespace
+
+PlayListFile::Kind PlayListFile::kindOf(const QString &path)
+{
+    const QString extension = path.mid(path.lastIndexOf(QLatin1Char('.')) + 1);
+    if (extension.compare(QLatin1String("mp3"), Qt::CaseInsensitive) == 0)
+        return Kind::Song;
+    if (extension.compare(QLatin1String("playlist"), Qt::CaseInsensitive) == 0)
+        return Kind::PlayList;
+    return Kind::Unknown;
+}
+
+QString PlayListFile::withSuffix(const QString &name)
+{
+    const QLatin1String suffix(".playlist");
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot <= 0 || name.mid(dot) != suffix)
+        return name + suffix;
+    return name;
+}
+
+QByteArray PlayListFile::encode(const QStringList &songs)
+{
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out.setVersion(QDataStream::Qt_2_1);
+    out << formatTag << qint32(songs.size());
+    for (const QString &song : songs)
+        out << song;
+    return bytes;
+}
+
+bool PlayListFile::decode(const QByteArray &bytes, QStringList &songs)
+{
+    Cursor in(bytes);
+    quint32 tag = 1;
+    quint32 count = 0;
+    if (!in.take32(tag) || qint32(tag) != formatTag || !in.take32(count))
+        return false;
+    // Nothing is reserved for the declared count: every entry read has used up at least its
+    // 4-byte length, so what is allocated stays in proportion to the file, whatever it claims.
+    const qint64 entries = qint32(count);
+    QStringList read;
+    for (qint64 entry = 0; entry < entries; ++entry) {
+        QString song;
+        if (!in.takeString(song))
+            return false;
+        read.append(song);
+    }
+    songs = read;
+    return true;
+}
+
+bool PlayListFile::write(const QString &path, const QStringList &songs, QString &failure)
+{
+    const QByteArray bytes = encode(songs);
+    // Unbuffered, so that a short write (a full disk) shows in write()'s count instead of
+    // committing a truncated file at the final flush.
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
+        file.write(bytes) == bytes.size() && file.commit())
+        return true;
+    failure = file.errorString();
+    file.cancelWriting();
+    return false;
+}
+
+bool PlayListFile::read(const QString &path, QStringList &songs, QString &failure)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        failure = file.errorString();
+        return false;
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        failure = file.errorString();
+        return false;
+    }
+    if (!decode(bytes, songs)) {
+        failure = QStringLiteral("It is not a playlist file, or it is damaged or cut short.");
+        return false;
+    }
+    return true;
+}

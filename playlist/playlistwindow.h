@@ -1,0 +1,115 @@
+#ifndef PLAYLISTWINDOW_H
+#define PLAYLISTWINDOW_H
+
+#include "recursivemutex.h"
+#include "singleinstance.h"
+
+#include <QMainWindow>
+#include <QStringList>
+
+class PlayListMenu;
+class PlayListToolbar;
+class QListWidget;
+
+// The second top-level window: the ordered list of songs (full paths, as chosen) and the one
+// current song the player plays, shown one row each, the current one behind "*PLAYING* " and
+// every other behind nineteen blanks. It loads and saves .playlist files, carries the playlist
+// menu and toolbar, and reports every change of the list or of the current song with changed();
+// the main window then asks for the current song and whether Next and Previous are possible.
+//
+// GUI thread only. Every operation holds mutex, which is recursive: changed() and the list's own
+// signals come straight back into the window while it is held.
+class PlayListWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    // The window with its menu and toolbar, built (hidden, empty) on the first call.
+    static PlayListWindow *Instance();
+    static bool hasAnInstance();
+
+    ~PlayListWindow() override;
+
+    // A .mp3 path becomes the only song, a .playlist path replaces the list; any other path, or
+    // a playlist that cannot be read, is shown in a warning box and changes nothing.
+    void openFile(const QString &path);
+    // openFile for lastFile at start-up: problems go to the log, not to a box.
+    void reopenLastFile();
+    bool hasCurrentSong() const;
+    // Null when the list is empty.
+    QString currentSongFile() const;
+    bool canGoNext() const;
+    bool canGoPrevious() const;
+    // Steps the current song, wrapping round with repeatPlaylist, and returns its path.
+    QString nextSong();
+    QString previousSong();
+    int songCount() const;
+    void clearList();
+    void addSong(const QString &path);
+    // The current song follows its song. Rows outside the list are ignored.
+    void moveSongUp(int row);
+    void moveSongDown(int row);
+    void removeSong(int row);
+    // Brings every row's text in line with the list and the current song.
+    void refreshList();
+    // Replaces the list only when the whole file could be read; failure says why otherwise.
+    bool readPlaylist(const QString &path, QString &failure);
+    // On success remembers path as lastFile; failure says why otherwise.
+    bool writePlaylist(const QString &path, QString &failure);
+
+public slots:
+    void goNext();
+    void goPrevious();
+
+signals:
+    void changed();
+    // Emitted first when the window is closed; the main menu's playlist() answers it by toggling
+    // playlistVisible, the window and its "&Playlist" check mark.
+    void closing();
+
+protected:
+    // Offers to save a changed list (modal), then closes; never refused.
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
+
+private slots:
+    void playlistMenuSave(const QString &path);
+    void playlistMenuOpen(const QString &path);
+    void playlistMenuRepeat();
+    void playlistToolbarAdd(const QString &path);
+    void playlistToolbarDel();
+    void playlistToolbarUp();
+    void playlistToolbarDown();
+    void playlistListHighlight(int row);
+    void playlistListSelected(int row);
+
+private:
+    friend class SingleInstance<PlayListWindow>;
+    static constexpr InstanceRules instanceRules = {"Was unable to allocate the play list window!"};
+
+    enum class Report
+    {
+        MessageBox,
+        Log
+    };
+
+    PlayListWindow();
+
+    void connectParts();
+    void open(const QString &path, Report report);
+    QString rowText(int row) const;
+    void showCurrentRow(int row);
+    void rememberFile(const QString &path);
+
+    mutable RecursiveMutex mutex; // guards every field below
+    QListWidget *listBox = nullptr;
+    QStringList songs;
+    int currentSong = -1; // -1 exactly when songs is empty
+    PlayListMenu *playListMenu = nullptr;
+    PlayListToolbar *playListToolbar = nullptr;
+    bool changedSinceSave = false; // the list differs from the file last loaded or saved
+    int highlightedRow = 0;        // the row Del, Up and Down act on
+};
+
+#endif // PLAYLISTWINDOW_H
