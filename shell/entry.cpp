@@ -15,7 +15,7 @@
 bool haveCommandLineFile = false;
 QString commandLineFile;
 
-// Every single-instance class; those not yet in the program are named only.
+// Every single-instance class; the shut-down needs only their names.
 class Toolbar;
 class PlayListToolbar;
 class PlayListMenu;
@@ -129,7 +129,9 @@ int runPlayer(int argc, char **argv)
         qFatal("Error: unable to create top level window");
         return 2;
     }
-    // The command-line file is handed to the main menu's load once the main window has a menu.
+    // The first argument opens as if chosen with "&Load", after the list the last run left.
+    if (haveCommandLineFile)
+        window->loadFile(commandLineFile);
     QObject::connect(application, &QGuiApplication::lastWindowClosed, application,
                      &QCoreApplication::quit);
     const int result = application->exec();

@@ -1,14 +1,30 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include "recursivemutex.h"
 #include "singleinstance.h"
 
 #include <QMainWindow>
-#include <QRecursiveMutex>
+#include <QStringList>
+#include <QTimer>
 
-// The player's main window, the one top-level window the program starts with. It builds nothing
-// of its own yet: the lyrics display, menu bar, transport toolbar and playlist join it later.
-// Called on the GUI thread.
+#include <memory>
+
+class AdvancedPreferencesWindow;
+class LyricsLabel;
+class Menu;
+class MP3Object;
+class PlayListWindow;
+class QLabel;
+class Toolbar;
+
+// The player's main window and the coordinator of the whole program: it builds the lyrics
+// display, menus, toolbar and playlist window, wires them, and holds the one playback engine of
+// the current song. Slots that react to the engine or the playlist only record a request; the
+// zero-interval timer's pass, timergo(), carries out at most one request per pass in a fixed
+// priority (closing, reload, stop, end of song, song change), and otherwise pumps the engine. So
+// an engine is never deleted while one of its own signals is being delivered.
+// GUI thread only.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -19,15 +35,63 @@ public:
 
     ~MainWindow() override;
 
+    // Opens name through the main menu's load, as if chosen with "&Load".
+    void loadFile(const QString &name);
+    // "m:ss" for a frame count; minutes are not limited.
+    static QString formatTime(int frames);
+
+protected:
+    void moveEvent(QMoveEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private slots:
+    void playlistchanged();
+    void timergo();
+    void MP3ReloadRequest(int frame);
+    void EndOfSong();
+    void MP3StopRequest();
+    void advanced();
+
 private:
     friend class SingleInstance<MainWindow>;
     static constexpr InstanceRules instanceRules = {
         "Was unable to allocate the main application window!", nullptr, nullptr,
         "Asked for instance without have mutex for MainWindow"};
 
-    explicit MainWindow(QWidget *parent = nullptr);
+    explicit MainWindow();
 
-    QRecursiveMutex mutex;
+    void placeFromPreferences();
+    void storeGeometry();
+    void loadSong(const QString &file, int startFrame);
+    void connectSong();
+    void deleteSong();
+    void finishSong();
+    void setTransportAllowed(bool allowed);
+    void setStepAllowed();
+    static QPixmap applicationIcon();
+
+    std::unique_ptr<AdvancedPreferencesWindow> advancedWindow;
+    RecursiveMutex mutex; // guards every field below
+    LyricsLabel *lyricsLabel = nullptr;
+    MP3Object *song = nullptr;
+    Menu *menu = nullptr;
+    Toolbar *toolbar = nullptr;
+    PlayListWindow *playListWindow = nullptr;
+    QTimer timer;
+    QLabel *timeLabel = nullptr;
+    bool endOfSongPending = false;
+    bool closing = false;
+    bool stopPending = false;
+    bool reloadPending = false;
+    bool songChangePending = false;
+    int reloadFrame = 0;
+    // Songs that could not be played, one after another; when the list comes round to one of
+    // them again, or cannot go on, playback halts until the playlist changes.
+    QStringList failedSongs;
+    bool halted = false;
+    // The window's size and place are stored once it has settled, not on every step of a drag.
+    QTimer geometryTimer;
 };
 
 #endif // MAINWINDOW_H

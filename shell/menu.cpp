@@ -1,0 +1,199 @@
+#include "menu.h"
+
+#include "playlistwindow.h"
+#include "preferences.h"
+
+#include <QApplication>
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QFontDialog>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMutexLocker>
+#include <QtDebug>
+
+Menu *Menu::Instance(QMenuBar *host)
+{
+    return SingleInstance<Menu>::obtain(instanceRules, host);
+}
+
+Menu *Menu::Instance()
+{
+    return SingleInstance<Menu>::existing(instanceRules);
+}
+
+bool Menu::hasAnInstance()
+{
+    return SingleInstance<Menu>::hasAnInstance(instanceRules);
+}
+
+Menu::Menu(QMenuBar *host) : QMenuBar(nullptr), hostMenuBar(host)
+{
+    QMutexLocker locker(&mutex); // guards the menus while they are built
+    fileMenu = new QMenu(QStringLiteral("&File"), hostMenuBar);
+    viewMenu = new QMenu(QStringLiteral("&View"), hostMenuBar);
+    preferencesMenu = new QMenu(QStringLiteral("&Preferences"), hostMenuBar);
+    helpMenu = new QMenu(QStringLiteral("&Help"), hostMenuBar);
+
+    loadId = fileMenu->addAction(QStringLiteral("&Load"), QKeySequence(Qt::CTRL | Qt::Key_L), this,
+                                 qOverload<>(&Menu::load));
+    quitId = fileMenu->addAction(QStringLiteral("&Quit"), QKeySequence(Qt::CTRL | Qt::Key_Q),
+                                 qApp, &QApplication::closeAllWindows);
+    playlistId = viewMenu->addAction(QStringLiteral("&Playlist"),
+                                     QKeySequence(Qt::CTRL | Qt::Key_P), this, &Menu::playlist);
+    fontId = preferencesMenu->addAction(QStringLiteral("&Font"), QKeySequence(Qt::CTRL | Qt::Key_F),
+                                        this, &Menu::font);
+    normalColorId = preferencesMenu->addAction(
+        QStringLiteral("&Normal Color"), QKeySequence(Qt::CTRL | Qt::Key_N), this, &Menu::norm);
+    highlightColorId = preferencesMenu->addAction(
+        QStringLiteral("&Highlight Color"), QKeySequence(Qt::CTRL | Qt::Key_H), this, &Menu::high);
+    backgroundColorId = preferencesMenu->addAction(QStringLiteral("&BackGround Color"),
+                                                   QKeySequence(Qt::CTRL | Qt::Key_B), this,
+                                                   &Menu::back);
+    advancedId = preferencesMenu->addAction(QStringLiteral("A&dvanced Settings"),
+                                            QKeySequence(Qt::CTRL | Qt::Key_D), this,
+                                            &Menu::advanced);
+    aboutId = helpMenu->addAction(QStringLiteral("&About"), QKeySequence(Qt::CTRL | Qt::Key_A),
+                                  this, &Menu::about);
+
+    for (QMenu *popup : {fileMenu, viewMenu, preferencesMenu, helpMenu})
+        hostMenuBar->addMenu(popup);
+    playlistId->setCheckable(true);
+    playlistId->setChecked(Preferences::Instance()->playlistVisible());
+}
+
+Menu::~Menu()
+{
+    SingleInstance<Menu>::DestructorLock classLock(this); // guards Menu's instance pointer
+    QMutexLocker locker(&mutex); // guards the dialog and the menus while they go
+    if (loadDialog) {
+        loadDialog->hide();
+        delete loadDialog;
+        loadDialog = nullptr;
+    }
+    // Deleting a popup takes it out of the host bar.
+    delete fileMenu;
+    delete viewMenu;
+    delete preferencesMenu;
+    delete helpMenu;
+}
+
+void Menu::load()
+{
+    QMutexLocker locker(&mutex); // guards the load dialog
+    if (!loadDialog) {
+        loadDialog = new QFileDialog(this, QString(), Preferences::Instance()->lastDirectory(),
+                                     QStringLiteral("*.mp3 *.playlist"));
+        loadDialog->setObjectName(QStringLiteral("MainWindowLoadFile"));
+        loadDialog->setModal(true);
+        loadDialog->setFileMode(QFileDialog::ExistingFile);
+        // Qt's own dialog, the same on every desktop and reachable by its object name.
+        loadDialog->setOption(QFileDialog::DontUseNativeDialog);
+        connect(loadDialog, &QFileDialog::fileSelected, this, qOverload<const QString &>(&Menu::load));
+    }
+    // Kept between uses, so it opens again in the folder where it was last left.
+    loadDialog->exec();
+}
+
+void Menu::load(const QString &path)
+{
+    QMutexLocker locker(&mutex); // guards the load dialog
+    if (loadDialog)
+        loadDialog->hide();
+    if (path.isEmpty())
+        return;
+    const QString directory = path.left(path.lastIndexOf(QLatin1Char('/')) + 1);
+    qDebug("dirname: %s", qUtf8Printable(directory));
+    Preferences *preferences = Preferences::Instance();
+    preferences->setLastDirectory(directory);
+    preferences->setLastFile(path);
+    if (PlayListWindow *window = PlayListWindow::Instance())
+        window->openFile(path);
+}
+
+void Menu::playlist()
+{
+    QMutexLocker locker(&mutex); // guards the check mark
+    Preferences *preferences = Preferences::Instance();
+    const bool visible = !preferences->playlistVisible();
+    preferences->setPlaylistVisible(visible);
+    if (PlayListWindow *window = PlayListWindow::Instance())
+        window->setVisible(visible);
+    playlistId->setChecked(visible);
+}
+
+void Menu::font()
+{
+    QMutexLocker locker(&mutex); // guards the dialog's run
+    Preferences *preferences = Preferences::Instance();
+    QFontDialog dialog(preferences->lyricsFont(), this);
+    dialog.setObjectName(QStringLiteral("MainWindowFont"));
+    dialog.setOption(QFontDialog::DontUseNativeDialog);
+    if (dialog.exec() == QDialog::Accepted)
+        preferences->setLyricsFont(dialog.selectedFont());
+    emit PreferencesChanged();
+}
+
+void Menu::norm()
+{
+    QMutexLocker locker(&mutex); // guards the dialog's run
+    Preferences *preferences = Preferences::Instance();
+    preferences->setNormalColor(colorSelector(preferences->normalColor(), QStringLiteral("Foreground")));
+    emit PreferencesChanged();
+}
+
+void Menu::high()
+{
+    QMutexLocker locker(&mutex); // guards the dialog's run
+    Preferences *preferences = Preferences::Instance();
+    preferences->setHighlightColor(
+        colorSelector(preferences->highlightColor(), QStringLiteral("Highlight")));
+    emit PreferencesChanged();
+}
+
+void Menu::back()
+{
+    QMutexLocker locker(&mutex); // guards the dialog's run
+    Preferences *preferences = Preferences::Instance();
+    preferences->setBackgroundColor(
+        colorSelector(preferences->backgroundColor(), QStringLiteral("Background")));
+    emit PreferencesChanged();
+}
+
+// The chosen colour, or initial when the dialog was cancelled. The dialog is named after what it
+// asks for; its caption is the toolkit's own.
+QColor Menu::colorSelector(const QColor &initial, const QString &which)
+{
+    QMutexLocker locker(&mutex); // guards the dialog's run
+    QColorDialog dialog(initial, this);
+    dialog.setObjectName(QStringLiteral("Please select ") + which + QStringLiteral(" Color"));
+    dialog.setOption(QColorDialog::DontUseNativeDialog);
+    if (dialog.exec() != QDialog::Accepted || !dialog.selectedColor().isValid())
+        return initial;
+    return dialog.selectedColor();
+}
+
+void Menu::advanced()
+{
+    QMutexLocker locker(&mutex); // guards nothing but the order of signals
+    emit advancedcontrolls();
+}
+
+void Menu::about()
+{
+    QMutexLocker locker(&mutex); // guards nothing but the order of dialogs
+    const QStringList lines = {
+        QStringLiteral("Vantrel Kivo Player"),
+        QStringLiteral("2.00.0000"),
+        QString(),
+        QStringLiteral("Copyright (C) the Vantrel Kivo Player authors"),
+        QStringLiteral("This Program uses the SDL(Simple DirectMedia Layer)"),
+        QStringLiteral("library for sound support.  Information on SDL can"),
+        QStringLiteral("be found at https://www.libsdl.org/"),
+        QStringLiteral("SDL is under the GNU LGPL ver 2 License Additional"),
+        QStringLiteral("Information can be found at "),
+        QStringLiteral("https://www.gnu.org/licenses/old-licenses/lgpl-2.1.html"),
+    };
+    QMessageBox::about(this, QStringLiteral("About Vantrel Kivo Player"),
+                       lines.join(QLatin1Char('\n')));
+}
