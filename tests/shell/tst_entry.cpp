@@ -1,90 +1,57 @@
-// The program's whole run, in this process: start-up, the window, closing it, shut-down.
+// The program's whole run, in this process, and where it looks for its preferences file.
 // A start-up routine of the toolkit (run inside the application's constructor) schedules an
-// observer that accepts any message box, notes what the running program shows and then closes
-// its windows the way a user would.
+// observer that accepts any message box and closes the main window once it shows, the way a user
+// would. Each step of the run is traced with what existed at that moment, so a start-up or
+// shut-down out of order shows in the trace.
 
 #include "entry.h"
 #include "mainwindow.h"
 #include "preferences.h"
-#include "singleinstance.h"
 
 #include <QApplication>
 #include <QMessageBox>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
-
-#include <functional>
 
 namespace {
 
-struct Observed
+QStringList trace;
+QtMessageHandler testHandler = nullptr;
+
+// Whether the application, the class mutexes and the preferences store exist: " | 110".
+QString existing()
 {
-    bool windowShown = false;
-    QString caption;
-    QStringList boxes;
-    bool haveCommandLineFile = false;
-    QString commandLineFile;
-    int mainWindowWidth = 0;
-};
+    const bool mutexes = SingleInstance<Preferences>::hasClassMutex();
+    return QStringLiteral(" | %1%2%3")
+        .arg(QCoreApplication::instance() != nullptr)
+        .arg(mutexes)
+        .arg(mutexes && Preferences::hasAnInstance());
+}
 
-Observed observed;
-// Runs once the main window is up, just before the observer closes it.
-std::function<void()> whileRunning;
+// The screen-saver switch reports through debug messages (there is no session bus here).
+void traceDebug(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    if (type == QtDebugMsg)
+        trace << text + existing();
+    else
+        testHandler(type, context, text);
+}
 
+// Runs once the event loop turns, or inside a message box's own loop before that.
 void observeRun()
 {
-    auto *timer = new QTimer(QCoreApplication::instance());
-    timer->setInterval(0);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer] {
-        for (QWidget *widget : QApplication::topLevelWidgets()) {
-            auto *box = qobject_cast<QMessageBox *>(widget);
-            if (box && box->isVisible()) {
-                observed.boxes << box->windowTitle() + QLatin1Char('|') + box->text();
-                box->accept();
-                return;
-            }
-        }
-        if (!MainWindow::hasAnInstance() || !MainWindow::Instance()->isVisible())
-            return;
-        timer->stop();
-        observed.windowShown = true;
-        observed.caption = MainWindow::Instance()->windowTitle();
-        observed.haveCommandLineFile = haveCommandLineFile;
-        observed.commandLineFile = commandLineFile;
-        observed.mainWindowWidth = Preferences::Instance()->mainWindowWidth();
-        if (whileRunning)
-            whileRunning();
-        QApplication::closeAllWindows();
-    });
-    timer->start();
-}
-
-// Called by the toolkit inside every application constructor.
-void scheduleObserver()
-{
-    QMetaObject::invokeMethod(QCoreApplication::instance(), observeRun, Qt::QueuedConnection);
-}
-
-int run(const QStringList &arguments)
-{
-    observed = Observed();
-    QList<QByteArray> storage;
-    std::vector<char *> argv;
-    for (const QString &argument : arguments)
-        storage << QFile::encodeName(argument);
-    for (QByteArray &argument : storage)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    QTest::ignoreMessage(QtDebugMsg, "Unable to find original Screen Save Setting!");
-    QTest::ignoreMessage(QtDebugMsg, "Unable to set screen save back to original mode!");
-    return runPlayer(int(argv.size() - 1), argv.data());
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+        trace << QLatin1String("box ") + box->text();
+        box->accept();
+        QMetaObject::invokeMethod(QCoreApplication::instance(), observeRun, Qt::QueuedConnection);
+        return;
+    }
+    MainWindow *window = MainWindow::Instance();
+    trace << window->windowTitle() + QLatin1String(window->isVisible() ? " shown" : " hidden") +
+                 existing();
+    QObject::connect(window, &QObject::destroyed,
+                     [] { trace << QLatin1String("main window gone") + existing(); });
+    window->close();
 }
 
 } // namespace
@@ -95,167 +62,77 @@ class EntryTest : public QObject
 
 private slots:
     void initTestCase();
-    void init();
-    void cleanup();
-
-    void firstStartWritesDefaultsAndEndsCleanly();
-    void fileBesideTheProgramWins();
-    void commandLine_data();
-    void commandLine();
-    void unwritableConfigurationFolder();
-    void preferencesFileName_data();
-    void preferencesFileName();
+    void wholeRun_data();
+    void wholeRun();
 
 private:
-    QString config() const { return home->filePath(QStringLiteral("config")); }
-    QString standardFile() const
-    {
-        return config() + QStringLiteral("/VantrelKivo/VantrelKivo.preferences");
-    }
-
-    std::unique_ptr<QTemporaryDir> home;
-    QString startFolder = QDir::currentPath();
+    QTemporaryDir home; // emptied before each run
 };
 
 void EntryTest::initTestCase()
 {
-    qAddPreRoutine(scheduleObserver);
-}
-
-void EntryTest::init()
-{
-    home = std::make_unique<QTemporaryDir>();
-    QVERIFY(home->isValid());
-    QVERIFY(QDir().mkpath(config()));
-    qputenv("HOME", QFile::encodeName(home->path()));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config()));
-    whileRunning = nullptr;
-}
-
-// Shut-down leaves no single instance and no class mutex behind.
-void EntryTest::cleanup()
-{
-    QDir::setCurrent(startFolder);
-    QVERIFY(!SingleInstance<Preferences>::hasClassMutex());
-    QVERIFY(!SingleInstance<MainWindow>::hasClassMutex());
-    QTest::ignoreMessage(QtWarningMsg, "Asked for instance without have mutex for MainWindow");
-    QVERIFY(!MainWindow::hasAnInstance());
-}
-
-void EntryTest::firstStartWritesDefaultsAndEndsCleanly()
-{
-    QVERIFY(QDir(config()).isEmpty());
-    bool fileWhileRunning = false;
-    whileRunning = [&] { fileWhileRunning = QFile::exists(standardFile()); };
-    QCOMPARE(run({QStringLiteral("vantrelkivo")}), 0);
-    QVERIFY(observed.windowShown);
-    QCOMPARE(observed.caption, QStringLiteral("Vantrel Kivo Player"));
-    QVERIFY(observed.boxes.isEmpty());
-    QVERIFY(fileWhileRunning);
-    QCOMPARE(observed.mainWindowWidth, 500);
-    QVERIFY(!observed.haveCommandLineFile);
-    QCOMPARE(observed.commandLineFile, QString());
-    QCOMPARE(readAll(standardFile()).left(8), QByteArray::fromHex("0000000F 00000000"));
-}
-
-// A later start reads the file its predecessor wrote; one beside the program wins over the
-// standard place.
-void EntryTest::fileBesideTheProgramWins()
-{
-    whileRunning = [] { Preferences::Instance()->setMainWindowWidth(654); };
-    QCOMPARE(run({QStringLiteral("vantrelkivo")}), 0);
-    const QString portable = home->filePath(QStringLiteral("portable"));
-    QVERIFY(QDir().mkpath(portable));
-    QVERIFY(QFile::rename(standardFile(), portable + QStringLiteral("/VantrelKivo.preferences")));
-
-    const QByteArray written = readAll(portable + QStringLiteral("/VantrelKivo.preferences"));
-    whileRunning = nullptr;
-    QCOMPARE(run({portable + QStringLiteral("/vantrelkivo")}), 0);
-    QCOMPARE(observed.mainWindowWidth, 654);
-    QVERIFY(!QFile::exists(standardFile()));
-    // shut-down writes nothing
-    QCOMPARE(readAll(portable + QStringLiteral("/VantrelKivo.preferences")), written);
-}
-
-void EntryTest::commandLine_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QString>("file");
-    QTest::addRow("first of two") << QStringList{"first.mp3", "second.playlist"} << "first.mp3";
-    QTest::addRow("after toolkit options")
-        << QStringList{"-style", "fusion", "/songs/a b.mp3"} << "/songs/a b.mp3";
-    QTest::addRow("non-ASCII name")
-        << QStringList{"/songs/L\u00f6wenzahn \u03a9.mp3"} << "/songs/L\u00f6wenzahn \u03a9.mp3";
-}
-
-void EntryTest::commandLine()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(QString, file);
-    QCOMPARE(run(QStringList{QStringLiteral("vantrelkivo")} + arguments), 0);
-    QVERIFY(observed.haveCommandLineFile);
-    QCOMPARE(observed.commandLineFile, file);
-}
-
-// Defaults apply and the write failure is reported before any window shows.
-void EntryTest::unwritableConfigurationFolder()
-{
-    const QString blocked = home->filePath(QStringLiteral("blocked"));
-    QFile plain(blocked);
-    QVERIFY(plain.open(QIODevice::WriteOnly));
-    plain.close();
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(blocked));
-    QCOMPARE(run({QStringLiteral("vantrelkivo")}), 0);
-    QCOMPARE(observed.boxes.size(), 1);
-    QVERIFY(observed.boxes.constFirst().startsWith(QStringLiteral("File ERROR|")));
-    QVERIFY(observed.windowShown);
-    QCOMPARE(observed.mainWindowWidth, 500);
-}
-
-void EntryTest::preferencesFileName_data()
-{
-    QTest::addColumn<QString>("program");
-    QTest::addColumn<QString>("existing");
-    QTest::addColumn<bool>("besideProgram");
-    QTest::addRow("file beside, slash") << "bin/vantrelkivo"
-                                        << "bin/VantrelKivo.preferences" << true;
-    QTest::addRow("file beside, backslash") << "bin\\vantrelkivo"
-                                            << "bin\\VantrelKivo.preferences" << true;
-    QTest::addRow("nothing beside") << "bin/vantrelkivo"
-                                    << "" << false;
-    QTest::addRow("other file beside") << "bin/vantrelkivo"
-                                       << "bin/Other.preferences" << false;
-    QTest::addRow("bare program name") << "vantrelkivo"
-                                       << "VantrelKivo.preferences" << false;
-}
-
-// A bare program name does not make a file in the current folder count: the program's folder
-// is where it was installed, not where it was started.
-void EntryTest::preferencesFileName()
-{
-    QFETCH(QString, program);
-    QFETCH(QString, existing);
-    QFETCH(bool, besideProgram);
-    QVERIFY(QDir::setCurrent(home->path()));
-    QVERIFY(QDir().mkpath(QStringLiteral("bin")));
-    if (!existing.isEmpty()) {
-        QFile file(existing);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-    }
-    int argc = 1;
-    char name[] = "tst_entry";
-    char *argv[] = {name, nullptr};
-    QCoreApplication application(argc, argv);
-    const QString expected = besideProgram ? existing : standardFile();
-    QCOMPARE(::preferencesFileName(program), expected);
-}
-
-int main(int argc, char **argv)
-{
     // No session bus: the screen-saver switch only reports.
     qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus");
-    EntryTest test;
-    return QTest::qExec(&test, argc, argv);
+    qputenv("HOME", QFile::encodeName(home.path()));
+    // Called by the toolkit inside every application constructor.
+    qAddPreRoutine([] {
+        QMetaObject::invokeMethod(QCoreApplication::instance(), observeRun, Qt::QueuedConnection);
+    });
+    testHandler = qInstallMessageHandler(traceDebug);
 }
 
+// Where the preferences live: a file already beside the program (a portable install), else the
+// standard file under XDG_CONFIG_HOME when that is absolute, else under ~/.config.
+void EntryTest::wholeRun_data()
+{
+    QTest::addColumn<QString>("program"); // relative to the home folder
+    QTest::addColumn<QString>("config");  // XDG_CONFIG_HOME
+    QTest::addColumn<QString>("written"); // made empty beforehand when relative
+    const QString beside = QStringLiteral("bin/VantrelKivo.preferences");
+    const QString backslashed = QString(beside).replace('/', '\\');
+    const QString config = home.filePath(QStringLiteral("cfg"));
+    const QString standard = QStringLiteral("/VantrelKivo/VantrelKivo.preferences");
+    QTest::addRow("file beside") << "bin/kivo" << config << beside;
+    QTest::addRow("file beside, backslash") << "bin\\kivo"
+                                            << "" << backslashed;
+    QTest::addRow("nothing beside") << "bin/kivo" << config << config + standard;
+    // The program's folder is where it was installed, not where it was started.
+    QTest::addRow("bare name, relative XDG_CONFIG_HOME")
+        << "kivo"
+        << "cfg" << home.filePath(".config") + standard;
+}
+
+// The preferences file gets the defaults, the first argument after the toolkit's options is the
+// command-line file, and closing the window ends the run with 0.
+void EntryTest::wholeRun()
+{
+    QFETCH(QString, program);
+    QFETCH(QString, config);
+    QFETCH(QString, written);
+    QVERIFY(QDir(home.path()).removeRecursively() && QDir().mkpath(home.filePath("bin")) &&
+            QDir::setCurrent(home.path()));
+    // A file in the folder the program was started from never counts.
+    QVERIFY(QFile(QStringLiteral("VantrelKivo.preferences")).open(QIODevice::WriteOnly));
+    QVERIFY(QDir::isAbsolutePath(written) || QFile(written).open(QIODevice::WriteOnly));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config)); // empty counts as unset
+    trace.clear();
+    QByteArray programArgument = QFile::encodeName(program);
+    QByteArray song =
+        "/songs/L\xc3\xb6wenzahn \xce\xa9.mp3"; // UTF-8, with an o umlaut and an omega
+    char style[] = "-style", fusion[] = "fusion", second[] = "second.playlist";
+    char *argv[] = {programArgument.data(), style, fusion, song.data(), second, nullptr};
+
+    QCOMPARE(runPlayer(5, argv), 0);
+    const QStringList expected{"Unable to find original Screen Save Setting! | 000",
+                               "Vantrel Kivo Player shown | 111", "main window gone | 110",
+                               "Unable to set screen save back to original mode! | 000"};
+    QCOMPARE(trace, expected);
+    QVERIFY(haveCommandLineFile);
+    QCOMPARE(commandLineFile, QString::fromUtf8(song));
+    QFile file(written); // the defaults, beginning with the tag 15
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.read(8).toHex(), "0000000f00000000");
+}
+
+QTEST_APPLESS_MAIN(EntryTest)
 #include "tst_entry.moc"

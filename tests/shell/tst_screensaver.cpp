@@ -2,10 +2,7 @@
 
 #include "screensaver.h"
 
-#include <QCoreApplication>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusContext>
 #include <QMutex>
 #include <QProcess>
 #include <QThread>
@@ -16,55 +13,32 @@
 
 namespace {
 
-const QString serviceName = QStringLiteral("org.freedesktop.ScreenSaver");
-const QString objectPath = QStringLiteral("/org/freedesktop/ScreenSaver");
+QMutex eventsMutex;
+QStringList events; // guarded by eventsMutex: our debug messages and the calls answered
 
-QMutex serviceMutex;
-QStringList serviceCalls; // guarded by serviceMutex: every call any stand-in service answered
+void noteEvent(QtMsgType, const QMessageLogContext &, const QString &line)
+{
+    QMutexLocker locker(&eventsMutex); // guards the events
+    events << line;
+}
 
 // Answers on its own thread, as a real service answers from another process.
-class FakeScreenSaver : public QObject, protected QDBusContext
+class FakeScreenSaver : public QObject
 {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.ScreenSaver")
 
-public:
-    explicit FakeScreenSaver(bool refusing) : refusing(refusing) {}
-
 public slots:
     uint Inhibit(const QString &application, const QString &reason)
     {
-        if (refusing) {
-            sendErrorReply(QDBusError::AccessDenied, QStringLiteral("no"));
-            return 0;
-        }
-        QMutexLocker locker(&serviceMutex); // guards the call log
-        serviceCalls
-            << QStringLiteral("Inhibit %1 (%2) -> %3").arg(application, reason).arg(nextCookie);
+        noteEvent({}, {}, QStringLiteral("Inhibit %1 (%2)").arg(application, reason));
         return nextCookie++;
     }
-    void UnInhibit(uint cookie)
-    {
-        QMutexLocker locker(&serviceMutex); // guards the call log
-        serviceCalls << QStringLiteral("UnInhibit %1").arg(cookie);
-    }
+    void UnInhibit(uint cookie) { noteEvent({}, {}, QStringLiteral("UnInhibit %1").arg(cookie)); }
 
 private:
-    const bool refusing;
     uint nextCookie = 41; // only touched on the service's thread
 };
-
-QStringList debugMessages;
-QtMessageHandler previousHandler = nullptr;
-void collectDebug(QtMsgType type, const QMessageLogContext &context, const QString &text)
-{
-    if (type == QtDebugMsg)
-        debugMessages << text;
-    else
-        previousHandler(type, context, text);
-}
-
-QString busAddress;
 
 } // namespace
 
@@ -75,126 +49,79 @@ class ScreenSaverTest : public QObject
 private slots:
     void initTestCase();
     void cleanupTestCase();
-    void cleanup() { withdrawService(); }
-
     void operations_data();
     void operations();
 
 private:
-    void offerService(bool refusing);
-    void withdrawService();
-
+    QProcess daemon; // the tests' own session bus, whatever the machine has
     QThread serviceThread;
-    FakeScreenSaver *fake = nullptr;
 };
 
 void ScreenSaverTest::initTestCase()
 {
+    daemon.start(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address=1"});
+    QVERIFY(daemon.waitForStarted() && daemon.waitForReadyRead());
+    qputenv("DBUS_SESSION_BUS_ADDRESS", daemon.readLine().trimmed());
     serviceThread.start();
-    previousHandler = qInstallMessageHandler(collectDebug);
 }
 
 void ScreenSaverTest::cleanupTestCase()
 {
-    qInstallMessageHandler(previousHandler);
-    withdrawService();
     serviceThread.quit();
     serviceThread.wait();
-}
-
-void ScreenSaverTest::offerService(bool refusing)
-{
-    fake = new FakeScreenSaver(refusing);
-    fake->moveToThread(&serviceThread);
-    QDBusConnection bus = QDBusConnection::connectToBus(busAddress, QStringLiteral("service"));
-    QVERIFY(bus.registerObject(objectPath, fake, QDBusConnection::ExportAllSlots));
-    QVERIFY(bus.registerService(serviceName));
-}
-
-void ScreenSaverTest::withdrawService()
-{
-    if (!fake)
-        return;
-    QDBusConnection bus(QStringLiteral("service"));
-    bus.unregisterService(serviceName);
-    bus.unregisterObject(objectPath);
-    QDBusConnection::disconnectFromBus(QStringLiteral("service"));
-    QMetaObject::invokeMethod(fake, &QObject::deleteLater);
-    fake = nullptr;
-    // Our own connection learns that the name left before the next test asks for it.
-    QTRY_VERIFY(!QDBusConnection::sessionBus().interface()->isServiceRegistered(serviceName));
+    daemon.close();
 }
 
 void ScreenSaverTest::operations_data()
 {
     // The steps: r read the setting, s switch the saver off, b set it back, + offer the service,
-    // ! offer a service that refuses, - withdraw it.
+    // ! offer one that answers every call with an error, - withdraw it.
     QTest::addColumn<QString>("steps");
-    QTest::addColumn<QStringList>("messages");
-    QTest::addColumn<QStringList>("calls");
-    const QString inhibit =
-        QStringLiteral("Inhibit Vantrel Kivo Player (Playing karaoke lyrics) -> ");
-    QTest::addRow("no service: each operation only reports")
-        << "rsb"
-        << QStringList{"Unable to find original Screen Save Setting!",
-                       "Unable to set non screen saver mode!",
-                       "Unable to set screen save back to original mode!"}
-        << QStringList();
+    QTest::addColumn<QStringList>("expected"); // debug messages and calls answered
+    const QString inhibit = QStringLiteral("Inhibit Vantrel Kivo Player (Playing karaoke lyrics)");
+    const QString noSetting = QStringLiteral("Unable to find original Screen Save Setting!");
+    const QString noSuspend = QStringLiteral("Unable to set non screen saver mode!");
+    const QString noRestore = QStringLiteral("Unable to set screen save back to original mode!");
     // Nothing held is not released; reading again forgets the inhibition.
     QTest::addRow("inhibits once, releases what it holds")
-        << "+rbssbbsrb" << QStringList()
-        << QStringList{inhibit + "41", "UnInhibit 41", inhibit + "42"};
-    QTest::addRow("refused: reported, nothing to release")
-        << "!rsb" << QStringList{"Unable to set non screen saver mode!"} << QStringList();
-    QTest::addRow("service gone while inhibited")
-        << "+rs-b" << QStringList{"Unable to set screen save back to original mode!"}
-        << QStringList{inhibit + "41"};
+        << "+rbssbbsrb-" << QStringList{inhibit, "UnInhibit 41", inhibit};
+    QTest::addRow("refused: reported, nothing to release") << "!rsb-" << QStringList{noSuspend};
+    QTest::addRow("no service: each step only reports; then one gone while inhibited")
+        << "rsb+rs-b" << QStringList{noSetting, noSuspend, noRestore, inhibit, noRestore};
 }
 
+// The stand-in answers on our own connection: the calls still go through the bus, and a name
+// given up is gone as soon as the call giving it up returns.
 void ScreenSaverTest::operations()
 {
     QFETCH(QString, steps);
-    QFETCH(QStringList, messages);
-    QFETCH(QStringList, calls);
-    serviceCalls.clear(); // no service is running
-    debugMessages.clear();
+    QFETCH(QStringList, expected);
+    const QString name = QStringLiteral("org.freedesktop.ScreenSaver");
+    const QString path = QStringLiteral("/org/freedesktop/ScreenSaver");
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    const auto offer = [&](QObject *service) {
+        service->moveToThread(&serviceThread);
+        connect(&serviceThread, &QThread::finished, service, &QObject::deleteLater);
+        QVERIFY(bus.registerObject(path, service, QDBusConnection::ExportAllSlots));
+        QVERIFY(bus.registerService(name));
+    };
     const std::map<char, std::function<void()>> perform{{'r', readScreenSaverSetting},
                                                         {'s', suspendScreenSaver},
                                                         {'b', restoreScreenSaver},
-                                                        {'+', [this] { offerService(false); }},
-                                                        {'!', [this] { offerService(true); }},
-                                                        {'-', [this] { withdrawService(); }}};
+                                                        {'+', [&] { offer(new FakeScreenSaver); }},
+                                                        {'!', [&] { offer(new QObject); }},
+                                                        {'-', [&] {
+                                                             bus.unregisterService(name);
+                                                             bus.unregisterObject(path);
+                                                         }}};
+    events.clear(); // no service is running
+    const QtMessageHandler testHandler = qInstallMessageHandler(noteEvent);
     for (QChar step : steps)
         perform.at(step.toLatin1())();
-    withdrawService();
-    QCOMPARE(debugMessages, messages);
-    QMutexLocker locker(&serviceMutex); // guards the call log
-    QCOMPARE(serviceCalls, calls);
+    qInstallMessageHandler(testHandler);
+    QMutexLocker locker(&eventsMutex); // guards the events
+    QCOMPARE(events, expected);
 }
 
-// The tests get a session bus of their own, whatever the machine has.
-int main(int argc, char **argv)
-{
-    QProcess daemon;
-    daemon.start(QStringLiteral("dbus-daemon"),
-                 {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                  QStringLiteral("--nopidfile"), QStringLiteral("--print-address=1")});
-    if (!daemon.waitForStarted() || !daemon.waitForReadyRead()) {
-        qCritical("dbus-daemon did not start");
-        return 1;
-    }
-    busAddress = QString::fromLocal8Bit(daemon.readLine().trimmed());
-    qputenv("DBUS_SESSION_BUS_ADDRESS", busAddress.toLocal8Bit());
-
-    int result = 0;
-    {
-        QCoreApplication application(argc, argv);
-        ScreenSaverTest test;
-        result = QTest::qExec(&test, argc, argv);
-    }
-    daemon.terminate();
-    daemon.waitForFinished();
-    return result;
-}
-
+QTEST_GUILESS_MAIN(ScreenSaverTest)
 #include "tst_screensaver.moc"
