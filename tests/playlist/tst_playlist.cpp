@@ -2,6 +2,7 @@
 // as the user sees them (rows, buttons, changed() signals), opening by extension, the close
 // prompt and the reusable dialogs, all driven through object names.
 
+#include "modalanswers.h"
 #include "playlistfile.h"
 #include "playlistmenu.h"
 #include "playlisttoolbar.h"
@@ -28,73 +29,6 @@ QByteArray hex(const char *digits)
 
 // The list holding only "C:/a.mp3".
 const QByteArray oneSongFile = hex("00000000 00000001 00000010 0043003A002F0061002E006D00700033");
-
-// Answers the modal windows as they come up, topmost first: each step names a window by its
-// object name and says what to do there. Any other modal window is cancelled and noted.
-class Answers : public QObject
-{
-public:
-    explicit Answers(const QStringList &steps) : steps(steps)
-    {
-        connect(&timer, &QTimer::timeout, this, &Answers::poll);
-        timer.start(5);
-    }
-
-    QStringList steps;      // "ObjectName=yes|no|ok|cancel|choose:file"
-    QStringList unexpected; // object names of windows nobody asked for
-    QStringList texts;      // "caption|text" of every box answered
-    QList<QWidget *> seen;  // every window answered
-
-private:
-    // The answer runs from the event queue, not from the timer, so that the timer still fires
-    // inside any modal window the answer opens in turn.
-    void poll()
-    {
-        QWidget *modal = QApplication::activeModalWidget();
-        if (!modal || answering)
-            return;
-        const QString step = steps.value(0);
-        if (!step.startsWith(modal->objectName() + '=')) {
-            // Only on a second look: a window just answered may still show while the modal loop
-            // inside its answer unwinds.
-            if (modal == suspect) {
-                unexpected << modal->objectName();
-                static_cast<QDialog *>(modal)->reject();
-            }
-            suspect = modal;
-            return;
-        }
-        suspect = nullptr;
-        steps.removeFirst();
-        seen << modal;
-        answering = true;
-        QMetaObject::invokeMethod(
-            this, [this, modal, step] { answer(modal, step.section('=', 1)); },
-            Qt::QueuedConnection);
-    }
-
-    void answer(QWidget *modal, const QString &action)
-    {
-        answering = false;
-        if (auto *box = qobject_cast<QMessageBox *>(modal)) {
-            texts << box->windowTitle() + '|' + box->text();
-            box->button(action == "yes"  ? QMessageBox::Yes
-                        : action == "no" ? QMessageBox::No
-                                         : QMessageBox::Ok)
-                ->click();
-        } else if (!action.startsWith("choose:")) {
-            static_cast<QDialog *>(modal)->reject();
-        } else {
-            // Typed, as the user does: selectFile() leaves a focused name field alone.
-            modal->findChild<QLineEdit *>("fileNameEdit")->setText(action.mid(7));
-            static_cast<QDialog *>(modal)->accept(); // QFileDialog::accept
-        }
-    }
-
-    bool answering = false;
-    QWidget *suspect = nullptr;
-    QTimer timer;
-};
 
 // "a *b c" as rows: the starred song behind the marker, the others behind nineteen blanks.
 QStringList rowsOf(const QString &songs, const QString &folder = QString())

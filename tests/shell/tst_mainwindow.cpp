@@ -1,0 +1,337 @@
+// The player as its user meets it: a playlist of two songs with lyrics played end to end through
+// SDL's disk driver (sound, status bar, time field, lyrics picture, transport buttons), and the
+// main menu and advanced window driven through their dialogs.
+
+#include "entry.h"
+#include "lyricslabel.h"
+#include "mainwindow.h"
+#include "modalanswers.h"
+#include "mp3fixtures.h"
+#include "mp3object.h"
+#include "playlistfile.h"
+#include "playlistwindow.h"
+#include "preferences.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSlider>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+// Everything SDL's disk driver writes into a FIFO, across the devices that each song opens and
+// closes (a plain file would be overwritten by every song).
+class SoundCapture
+{
+public:
+    explicit SoundCapture(const QString &path) : path(QFile::encodeName(path))
+    {
+        ::mkfifo(this->path.constData(), 0600);
+        reader = std::thread([this] {
+            while (!done) {
+                const int fd = ::open(this->path.constData(), O_RDONLY);
+                char chunk[65536];
+                for (ssize_t n; fd >= 0 && (n = ::read(fd, chunk, sizeof chunk)) > 0;) {
+                    std::lock_guard<std::mutex> locker(lock); // guards sound
+                    sound.append(chunk, n);
+                }
+                if (fd >= 0)
+                    ::close(fd);
+            }
+        });
+    }
+    ~SoundCapture()
+    {
+        done = true;
+        const int fd = ::open(path.constData(), O_WRONLY | O_NONBLOCK); // ends a waiting open
+        if (fd >= 0)
+            ::close(fd);
+        reader.join();
+    }
+    QByteArray taken()
+    {
+        std::lock_guard<std::mutex> locker(lock); // guards sound
+        return sound;
+    }
+
+private:
+    QByteArray path;
+    std::mutex lock;
+    QByteArray sound;
+    std::atomic<bool> done{false};
+    std::thread reader;
+};
+
+// One letter per frame of sound that is not silent: 'a' for the 440 Hz song, 'b' for 880 Hz,
+// told apart by the left channel's zero crossings (23 or 46 a frame).
+QString toneOfEachFrame(const QByteArray &sound)
+{
+    QString tones;
+    const auto *samples = reinterpret_cast<const qint16 *>(sound.constData());
+    const int perFrame = 1152 * 2;
+    for (qsizetype at = 0; at + perFrame <= sound.size() / 2; at += perFrame) {
+        int crossings = 0, loudest = 0;
+        for (int i = 2; i < perFrame; i += 2) {
+            crossings += (samples[at + i] < 0) != (samples[at + i - 2] < 0);
+            loudest = std::max(loudest, std::abs(int(samples[at + i])));
+        }
+        if (loudest > 1000)
+            tones += crossings < 34 ? 'a' : 'b';
+    }
+    return tones;
+}
+
+int pixelsOf(const QLabel *label, QColor color)
+{
+    const QImage picture = label->pixmap().toImage();
+    int count = 0;
+    for (int y = 0; y < picture.height(); ++y) {
+        for (int x = 0; x < picture.width(); ++x)
+            count += picture.pixelColor(x, y) == color;
+    }
+    return count;
+}
+
+QToolButton *button(const char *name)
+{
+    return MainWindow::Instance()->findChild<QToolButton *>(name);
+}
+
+void trigger(const QString &entry)
+{
+    for (QAction *action : MainWindow::Instance()->menuBar()->findChildren<QAction *>()) {
+        if (action->text() == entry)
+            return action->trigger();
+    }
+    QFAIL(qPrintable("no menu entry " + entry));
+}
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void formatTime_data();
+    void formatTime();
+    void playsAPlaylistEndToEnd();
+    void menuChoicesAreStored();
+    void advancedWindowStoresTheNextSongsBuffers();
+
+private:
+    QTemporaryDir dir;
+    MainWindow *window = nullptr;
+    QByteArray diskFile = qgetenv("SDL_DISKAUDIOFILE");
+    std::unique_ptr<SoundCapture> capture; // outlives the devices that write into it
+};
+
+void TestMainWindow::init()
+{
+    QCOMPARE(createClassMutexes(), 0);
+    QVERIFY(Preferences::Instance(dir.filePath("test.preferences")));
+    window = MainWindow::Instance();
+    window->show();
+}
+
+void TestMainWindow::cleanup()
+{
+    Answers answers({"PlayListChangedBox=no"}); // a changed list offers to be saved
+    window->close();
+    destroyInstances();
+    capture.reset();
+    qputenv("SDL_DISKAUDIOFILE", diskFile);
+    QFile::remove(dir.filePath("test.preferences"));
+}
+
+void TestMainWindow::formatTime_data()
+{
+    QTest::addColumn<int>("frames");
+    QTest::addColumn<QString>("text");
+    const std::pair<int, const char *> rows[] = {
+        {0, "0:00"},     {38, "0:00"},     {39, "0:01"},      {382, "0:09"},       {383, "0:10"},
+        {2296, "0:59"}, {2297, "1:00"}, {11484, "4:59"}, {137800, "59:59"}, {137820, "60:00"}};
+    for (const auto &[frames, text] : rows)
+        QTest::addRow("%d", frames) << frames << QString(text);
+}
+
+void TestMainWindow::formatTime()
+{
+    QFETCH(int, frames);
+    QFETCH(QString, text);
+    QCOMPARE(MainWindow::formatTime(frames), text);
+}
+
+// Two songs with auto play: the first plays to its end with its lyrics wiped word by word, the
+// second follows, and at the list's end the last song is reloaded at its start and waits.
+void TestMainWindow::playsAPlaylistEndToEnd()
+{
+    const QString first = dir.filePath("first.mp3"), second = dir.filePath("second.mp3");
+    Mp3Fixtures::Sine sine;
+    sine.seconds = 2.5;
+    QVERIFY(Mp3Fixtures::writeSine(first, sine));
+    sine.frequency = 880;
+    sine.seconds = 1.5;
+    QVERIFY(Mp3Fixtures::writeSine(second, sine));
+    QVERIFY(Mp3Fixtures::writeFile(dir.filePath("first.lrc"),
+                                   "[00:00.20]<00:00.20>La <00:01.50>lala\n"));
+    QString failure;
+    QVERIFY(PlayListFile::write(dir.filePath("two.playlist"), {first, second}, failure));
+    capture = std::make_unique<SoundCapture>(dir.filePath("sound.fifo"));
+    qputenv("SDL_DISKAUDIOFILE", QFile::encodeName(dir.filePath("sound.fifo")));
+    Preferences::Instance()->setAutoPlay(true);
+
+    QStringList messages, times;
+    connect(window->statusBar(), &QStatusBar::messageChanged, this, [&](const QString &text) {
+        if (messages.value(messages.size() - 1) != text)
+            messages << text;
+    });
+    const auto *lyrics = window->findChild<LyricsLabel *>();
+    const auto *timeLabel = window->findChild<QLabel *>("timeLabel");
+    const QColor highlight = Preferences::Instance()->highlightColor();
+    QList<std::pair<int, int>> wipes; // (frame heard, highlighted pixels) while the first plays
+    QTimer sampler;
+    connect(&sampler, &QTimer::timeout, this, [&] {
+        MP3Object *song = MP3Object::hasAnInstance() ? MP3Object::Instance() : nullptr;
+        if (song && song->fileName() == first && song->statusText().startsWith("Playing"))
+            wipes << std::pair(song->position(), pixelsOf(lyrics, highlight));
+        if (!times.contains(timeLabel->text()))
+            times << timeLabel->text();
+    });
+    sampler.start(5);
+
+    window->loadFile(dir.filePath("two.playlist"));
+    const QString stoppedAtTheEnd = second + " is Stoped";
+    QTRY_VERIFY_WITH_TIMEOUT(messages.contains("Playing " + second) &&
+                                 window->statusBar()->currentMessage() == stoppedAtTheEnd,
+                             20000);
+    const QString tones = toneOfEachFrame(capture->taken());
+    QTest::qWait(300); // auto play is on, yet the reloaded song waits for Play
+    QCOMPARE(window->statusBar()->currentMessage(), stoppedAtTheEnd);
+    QCOMPARE(MP3Object::Instance()->position(), 0);
+
+    // Both songs were heard whole, in order: 96 and 58 frames, the last one mostly silence.
+    const auto match = QRegularExpression("^(a+)(b+a?)$").match(tones);
+    QVERIFY2(match.hasMatch(), qPrintable(tones));
+    QVERIFY2(qAbs(match.capturedLength(1) - 96) <= 1 && qAbs(match.capturedLength(2) - 58) <= 1,
+             qPrintable(tones));
+    for (const QString &text : {"Loading song " + first, "Playing " + first,
+                                QString("Loading Next Song on Playlist"), "Loading song " + second,
+                                "Playing " + second})
+        QVERIFY2(messages.contains(text), qPrintable(messages.join('\n')));
+    QVERIFY2(times.contains("0:01 / 0:02") && times.contains("0:00 / 0:01"),
+             qPrintable(times.join(' ')));
+
+    // "La " lights from 0.2 s, "lala" from 1.5 s (frame 58) on, and never before.
+    int before = 0, after = INT_MAX;
+    for (const auto &[frame, pixels] : std::as_const(wipes)) {
+        if (frame >= 15 && frame <= 54)
+            before = std::max(before, pixels);
+        if (frame >= 62)
+            after = std::min(after, pixels);
+        if (frame >= 15 && frame <= 54)
+            QVERIFY2(pixels > 0, qPrintable(QString("nothing lit at frame %1").arg(frame)));
+    }
+    QVERIFY2(before > 0 && after > before, qPrintable(QString("%1 %2").arg(before).arg(after)));
+
+    // At the last song only Previous is possible; at the first only Next.
+    QVERIFY(!button("Next")->isEnabled() && button("Previous")->isEnabled());
+    QVERIFY(button("Play")->isEnabled());
+    button("Previous")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(window->statusBar()->currentMessage(), "Playing " + first, 5000);
+    QVERIFY(button("Next")->isEnabled() && !button("Previous")->isEnabled());
+    QTRY_VERIFY(MP3Object::Instance()->position() > 5);
+    button("Stop")->click();
+    QTRY_COMPARE(window->statusBar()->currentMessage(), first + " is Stoped");
+    QCOMPARE(MP3Object::Instance()->position(), 0);
+    QVERIFY(button("Play")->isEnabled() && !button("Stop")->isEnabled());
+}
+
+// Font and colours stored and redrawn, a cancelled colour kept, the load dialog reused, the
+// about box's ten lines.
+void TestMainWindow::menuChoicesAreStored()
+{
+    Preferences *preferences = Preferences::Instance();
+    const QColor background = preferences->backgroundColor();
+    const auto *lyrics = window->findChild<LyricsLabel *>();
+    Answers answers({"Please select Background Color=cancel",
+                     "Please select Background Color=color:#204060", "MainWindowFont=font:Serif,31",
+                     "MainWindowLoadFile=choose:" + dir.filePath("a.mp3"),
+                     "MainWindowLoadFile=choose:" + dir.filePath("b.mp3"), "=ok"});
+    trigger("&BackGround Color");
+    QCOMPARE(preferences->backgroundColor(), background);
+    trigger("&BackGround Color");
+    QCOMPARE(preferences->backgroundColor(), QColor("#204060"));
+    QCOMPARE(lyrics->pixmap().toImage().pixelColor(2, 2), QColor("#204060"));
+    trigger("&Font");
+    QCOMPARE(preferences->lyricsFont().pointSize(), 31);
+
+    QVERIFY(Mp3Fixtures::writeFile(dir.filePath("a.mp3"), Mp3Fixtures::emptyFrames(10)));
+    QVERIFY(Mp3Fixtures::writeFile(dir.filePath("b.mp3"), Mp3Fixtures::emptyFrames(10)));
+    trigger("&Load");
+    trigger("&Load");
+    QCOMPARE(answers.seen.value(3), answers.seen.value(4));
+    QCOMPARE(preferences->lastFile(), dir.filePath("b.mp3"));
+    QCOMPARE(preferences->lastDirectory(), dir.path() + '/');
+    QCOMPARE(PlayListWindow::Instance()->currentSongFile(), dir.filePath("b.mp3"));
+
+    trigger("&About");
+    const QStringList about = answers.texts.value(0).split('\n');
+    QCOMPARE(about.size(), 10);
+    QCOMPARE(about[0], "About Vantrel Kivo Player|Vantrel Kivo Player");
+    QCOMPARE(about[1], "2.00.0000");
+    QCOMPARE(about[8], "Information can be found at ");
+    QVERIFY(answers.steps.isEmpty() && answers.unexpected.isEmpty());
+}
+
+// Cancel stores nothing; Accept stores the options and the next song's buffers, not those in
+// effect, which the window shows again when it comes back.
+void TestMainWindow::advancedWindowStoresTheNextSongsBuffers()
+{
+    Preferences *preferences = Preferences::Instance();
+    const int size = preferences->bufferSize(), nextCount = preferences->nextBufferCount();
+    const bool autoPlay = preferences->autoPlay();
+    trigger("A&dvanced Settings");
+    QWidget *advanced = nullptr;
+    for (QWidget *top : QApplication::topLevelWidgets())
+        advanced = top->objectName() == "AdvancedPreferencesWindow" ? top : advanced;
+    QVERIFY(advanced && advanced->isVisible());
+    auto *sizeSlider = advanced->findChild<QSlider *>("bufferSizeSlider");
+    QCOMPARE(sizeSlider->value(), size);
+    sizeSlider->setValue(size + 3);
+    advanced->findChild<QPushButton *>("cancelButton")->click();
+    QVERIFY(!advanced->isVisible());
+    QCOMPARE(preferences->nextBufferSize(), preferences->bufferSize());
+
+    trigger("A&dvanced Settings");
+    QCOMPARE(sizeSlider->value(), size);
+    sizeSlider->setValue(size + 3);
+    advanced->findChild<QCheckBox *>("autoPlayBox")->click();
+    advanced->findChild<QPushButton *>("acceptButton")->click();
+    QVERIFY(!advanced->isVisible());
+    QCOMPARE(preferences->nextBufferSize(), size + 3);
+    QCOMPARE(preferences->nextBufferCount(), nextCount);
+    QCOMPARE(preferences->bufferSize(), size);
+    QCOMPARE(preferences->autoPlay(), !autoPlay);
+    trigger("A&dvanced Settings");
+    QCOMPARE(sizeSlider->value(), size);
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
