@@ -1,8 +1,8 @@
 // What the playback engine costs: CPU time per second of playback for a headless engine playing
 // a song in real time through SDL's disk driver, pumped by a zero-interval timer as the main
 // window pumps it; the time from engine construction to the first buffer handed to the device;
-// how long Stop() takes to end a callback's wait for data, and how long deleting an engine blocks
-// the GUI thread.
+// how long Stop() or deleting the engine takes to end a callback's wait for data, and how long
+// deleting an engine blocks the GUI thread at the end of a song.
 // Usage: bench_engine [seconds]   (song length, default 30; the run takes about that long)
 
 #include "frametiming.h"
@@ -100,8 +100,11 @@ QList<double> firstBufferTimes(const QString &song, int rounds)
     return times;
 }
 
-// Stop() while the callback waits for data, a number of times: the longest and mean wait.
-QPair<double, double> stopLatency(const QString &song, int rounds)
+// Ends the callback's wait for data a number of times, by Stop() or by deleting the engine: the
+// longest and mean time the GUI thread was blocked. Stop() should take a few of the callback's
+// 40 ms polls at most (goal: under 400 ms); deleting also closes the device, which waits for the
+// driver's current buffer.
+QPair<double, double> endOfWait(const QString &song, int rounds, bool byDeletion)
 {
     double longest = 0;
     double total = 0;
@@ -113,11 +116,15 @@ QPair<double, double> stopLatency(const QString &song, int rounds)
         QThread::msleep(i * 37 % 40); // somewhere in the callback's 40 ms poll
         QElapsedTimer clock;
         clock.start();
-        engine->Stop();
+        if (byDeletion)
+            delete engine;
+        else
+            engine->Stop();
         const double ms = clock.nsecsElapsed() / 1e6;
         longest = std::max(longest, ms);
         total += ms;
-        delete engine;
+        if (!byDeletion)
+            delete engine;
     }
     return {longest, total / rounds};
 }
@@ -176,10 +183,14 @@ int main(int argc, char **argv)
                .arg(times.size());
     out.flush();
 
-    const auto [longest, mean] = stopLatency(song, 10);
-    out << QString("  Stop() while the callback waits: mean %1 ms, longest %2 ms (10 rounds)\n")
-               .arg(mean, 0, 'f', 1)
-               .arg(longest, 0, 'f', 1);
+    for (const bool byDeletion : {false, true}) {
+        const auto [longest, mean] = endOfWait(song, 10, byDeletion);
+        out << QString("  %1 while the callback waits: mean %2 ms, longest %3 ms (10 rounds)\n")
+                   .arg(byDeletion ? "deleting the engine" : "Stop()")
+                   .arg(mean, 0, 'f', 1)
+                   .arg(longest, 0, 'f', 1);
+        out.flush();
+    }
 
     SingleInstance<MP3Object>::destroy();
     SingleInstance<SoundOutput>::destroy();

@@ -119,7 +119,10 @@ bool SoundOutput::runDevice(bool nowPlaying)
         if (nowPlaying)
             audioFeedActive = true;
     }
-    SDL_PauseAudio(0);
+    // A running device switched to playing needs no call: SDL would wait for a callback that may
+    // already be waiting for data under the new mode, data only this thread could hand over.
+    if (!nowPlaying || SDL_GetAudioStatus() != SDL_AUDIO_PLAYING)
+        SDL_PauseAudio(0);
     return true;
 }
 

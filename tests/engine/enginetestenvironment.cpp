@@ -44,10 +44,7 @@ EngineTestEnvironment::EngineTestEnvironment(int diskDelay)
     qputenv("SDL_AUDIODRIVER", "disk");
     if (diskFile().isEmpty())
         qputenv("SDL_DISKAUDIOFILE", QFile::encodeName(QDir::current().filePath("sdlaudio.raw")));
-    if (diskDelay < 0)
-        qunsetenv("SDL_DISKAUDIODELAY");
-    else
-        qputenv("SDL_DISKAUDIODELAY", QByteArray::number(diskDelay));
+    qputenv("SDL_DISKAUDIODELAY", QByteArray::number(diskDelay));
 
     SingleInstance<MP3Object>::createClassMutex();
     SingleInstance<SoundOutput>::createClassMutex();
@@ -84,15 +81,4 @@ QList<int> EngineTestEnvironment::sleeps()
 {
     QMutexLocker locker(&sleepsLock); // guards recordedSleeps
     return std::exchange(recordedSleeps, {});
-}
-
-QByteArray withoutSilenceAround(const QByteArray &data)
-{
-    qsizetype begin = 0;
-    qsizetype end = data.size();
-    while (begin < end && data[begin] == '\0')
-        ++begin;
-    while (end > begin && data[end - 1] == '\0')
-        --end;
-    return data.mid(begin, end - begin);
 }

@@ -17,13 +17,10 @@
 class EngineTestEnvironment
 {
 public:
-    // diskDelay: SDL_DISKAUDIODELAY in ms per written buffer (0: as fast as callbacks return;
-    // -1: real time).
+    // diskDelay: SDL_DISKAUDIODELAY in ms per written buffer (0: as fast as callbacks return).
     explicit EngineTestEnvironment(int diskDelay = 0);
     // Deletes what remains (engine, output) and the class mutexes.
     ~EngineTestEnvironment();
-    EngineTestEnvironment(const EngineTestEnvironment &) = delete;
-    EngineTestEnvironment &operator=(const EngineTestEnvironment &) = delete;
 
     // bufferSize and bufferCount from now on.
     void setBuffers(int size, int count);
@@ -37,8 +34,5 @@ public:
 private:
     QTemporaryDir dir;
 };
-
-// data with its leading and trailing zero bytes cut off.
-QByteArray withoutSilenceAround(const QByteArray &data);
 
 #endif

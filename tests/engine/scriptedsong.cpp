@@ -8,62 +8,44 @@
 
 #include <cstring>
 
-namespace {
-constexpr int pcmBytes = 4608;
+using ScriptedSong::song;
 
-struct Song
-{
-    int frames = 0;
-    bool opens = true;
-    bool open = false;
-    int position = 0; // frames decoded or skipped
-    ContentStream content;
-} song;
-} // namespace
+ScriptedSong::Library ScriptedSong::song;
+
+namespace {
+ContentStream content;
+}
 
 void ScriptedSong::reset(int frames, bool opens)
 {
-    song = Song();
+    song = Library();
     song.frames = frames;
     song.opens = opens;
 }
 
-QByteArray ScriptedSong::framePcm(int frame)
-{
-    QByteArray pcm(pcmBytes, Qt::Uninitialized);
-    for (int i = 0; i < pcmBytes / 2; ++i) {
-        const qint16 sample = qint16(1 + (frame * 2311 + i * 7) % 30000);
-        pcm[2 * i] = char(sample & 0xff);
-        pcm[2 * i + 1] = char(sample >> 8);
-    }
-    return pcm;
-}
-
-int ScriptedSong::framesDecoded()
-{
-    return song.position;
-}
-
 int32_t KWO_MP3D_Init(const char *path, StreamInfo *info)
 {
+    song.calls << "Init";
     song.open = song.opens;
     song.position = 0;
     if (!song.open)
-        return 0;
+        return 0x100; // only the low byte counts: a failure
     std::memset(info, 0, sizeof *info);
     info->channels = 2;
     info->sampleRate = 44100;
-    song.content = ContentStream::encode(SongLyrics::forSong(QFile::decodeName(path)).timeline());
-    return 1;
+    content = ContentStream::encode(SongLyrics::forSong(QFile::decodeName(path)).timeline());
+    return 0x301;
 }
 
-int32_t KWO_MP3D_DecodeNextFrame(uint8_t *pcm, uint8_t *content)
+int32_t KWO_MP3D_DecodeNextFrame(uint8_t *pcm, uint8_t *contentBytes)
 {
+    ++song.decodes;
     if (!song.open || song.position >= song.frames)
         return 0;
     const int frame = ++song.position;
-    std::memcpy(pcm, ScriptedSong::framePcm(frame).constData(), pcmBytes);
-    song.content.frameBytes(frame, content);
+    std::memset(pcm, 0, 4608);
+    std::memcpy(pcm, &frame, sizeof frame);
+    content.frameBytes(frame, contentBytes);
     return 1;
 }
 
@@ -76,12 +58,15 @@ int32_t KWO_MP3D_Forward(int32_t frames)
 
 int32_t KWO_MP3D_Stop(void)
 {
-    song.position = 0;
-    return song.open;
+    song.calls << "Stop";
+    if (song.rewinds)
+        song.position = 0;
+    return song.rewinds;
 }
 
 int32_t KWO_MP3D_Close(void)
 {
+    song.calls << "Close";
     song.open = false;
     return 1;
 }

@@ -1,22 +1,29 @@
 #ifndef SCRIPTEDSONG_H
 #define SCRIPTEDSONG_H
 
-#include <QByteArray>
+#include <QStringList>
 
-// A stand-in for the decoder library that plays a pretend song of a given number of frames.
-// Frame k's sound is a pattern made from k, never a zero sample, so a test can tell every frame
-// from silence and from every other frame. Its content bytes are the content stream of the
-// lyrics found beside the song (a sidecar .lrc file), so the lyrics decoder shows real pages.
-// One thread at a time, like the library.
-class ScriptedSong
+// A stand-in for the decoder library: a pretend song of `frames` frames. Frame k's sound starts
+// with k as a 32-bit integer; its content bytes are the content stream of the lyrics beside the
+// song (a sidecar .lrc file), so the lyrics decoder shows real pages. It counts the decodes and
+// logs the calls that open, rewind and close. One thread at a time, like the library.
+namespace ScriptedSong {
+
+struct Library
 {
-public:
-    // A new pretend file of frames frames; Init succeeds when opens is set.
-    static void reset(int frames, bool opens = true);
-    // The 4608 bytes of sound of frame k (first frame 1).
-    static QByteArray framePcm(int frame);
-    // Frames handed out by KWO_MP3D_DecodeNextFrame since the last Stop or Init.
-    static int framesDecoded();
+    int frames = 0;
+    bool opens = true;   // KWO_MP3D_Init succeeds
+    bool rewinds = true; // KWO_MP3D_Stop succeeds
+    bool open = false;
+    int position = 0; // frames decoded or skipped
+    int decodes = 0;
+    QStringList calls; // "Init", "Stop", "Close"
 };
+extern Library song;
+
+// A new pretend file and an empty log.
+void reset(int frames, bool opens = true);
+
+} // namespace ScriptedSong
 
 #endif
