@@ -132,6 +132,7 @@ private slots:
     void formatTime_data();
     void formatTime();
     void playsAPlaylistEndToEnd();
+    void unplayableSongsAreSkippedThenPlaybackHalts();
     void menuChoicesAreStored();
     void advancedWindowStoresTheNextSongsBuffers();
 
@@ -261,6 +262,34 @@ void TestMainWindow::playsAPlaylistEndToEnd()
     QTRY_COMPARE(window->statusBar()->currentMessage(), first + " is Stoped");
     QCOMPARE(MP3Object::Instance()->position(), 0);
     QVERIFY(button("Play")->isEnabled() && !button("Stop")->isEnabled());
+}
+
+// Two songs that cannot be played, with repeat on: each is reported and skipped once, then the
+// player stops trying instead of cycling through them for ever. A window stored off every screen
+// comes back on the primary one.
+void TestMainWindow::unplayableSongsAreSkippedThenPlaybackHalts()
+{
+    QVERIFY(Mp3Fixtures::writeFile(dir.filePath("text.mp3"), "not a song"));
+    QString failure;
+    QVERIFY(PlayListFile::write(dir.filePath("bad.playlist"),
+                                {dir.filePath("missing.mp3"), dir.filePath("text.mp3")}, failure));
+    Preferences *preferences = Preferences::Instance();
+    preferences->setRepeatPlaylist(true);
+    preferences->setAutoPlay(true);
+    preferences->setMainWindowPosition(5000, 5000);
+    cleanup();
+    init(); // a new window, placed from the preferences
+    QVERIFY(QGuiApplication::primaryScreen()->availableGeometry().contains(window->pos()));
+
+    int reports = 0;
+    connect(window->statusBar(), &QStatusBar::messageChanged, this,
+            [&](const QString &text) { reports += text.startsWith("Unable to play "); });
+    window->loadFile(dir.filePath("bad.playlist"));
+    QTRY_VERIFY(reports >= 2);
+    QTest::qWait(300);
+    QVERIFY2(reports <= 4, qPrintable(QString::number(reports)));
+    QVERIFY(window->statusBar()->currentMessage().startsWith("Unable to play "));
+    QVERIFY(!button("Play")->isEnabled());
 }
 
 // Font and colours stored and redrawn, a cancelled colour kept, the load dialog reused, the
