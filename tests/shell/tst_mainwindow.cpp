@@ -273,12 +273,14 @@ void TestMainWindow::unplayableSongsAreSkippedThenPlaybackHalts()
     QString failure;
     QVERIFY(PlayListFile::write(dir.filePath("bad.playlist"),
                                 {dir.filePath("missing.mp3"), dir.filePath("text.mp3")}, failure));
-    Preferences *preferences = Preferences::Instance();
+    cleanup(); // a new window, placed from these preferences
+    QCOMPARE(createClassMutexes(), 0);
+    Preferences *preferences = Preferences::Instance(dir.filePath("test.preferences"));
     preferences->setRepeatPlaylist(true);
     preferences->setAutoPlay(true);
     preferences->setMainWindowPosition(5000, 5000);
-    cleanup();
-    init(); // a new window, placed from the preferences
+    window = MainWindow::Instance();
+    window->show();
     QVERIFY(QGuiApplication::primaryScreen()->availableGeometry().contains(window->pos()));
 
     int reports = 0;
