@@ -120,10 +120,12 @@ int runPlayer(int argc, char **argv)
         qFatal("Error: unable to obtain the memory needed for the application.");
         return 1;
     }
-    // A logout, kill or Ctrl+C closes the windows, and the run ends as when the user closes them.
+    // A kill, Ctrl+C or the end of the session ends the run at once, even under an open dialog
+    // (nobody is there to answer it); the shut-down below still runs in its order, and every
+    // setting is already in the preferences file.
     auto termination = std::make_unique<TerminationSignals>();
     QObject::connect(termination.get(), &TerminationSignals::terminationRequested, application,
-                     &QApplication::closeAllWindows);
+                     [application] { application->exit(0); });
     MainWindow *window = createMainWindow();
     if (!window) {
         qFatal("Error: unable to create top level window");

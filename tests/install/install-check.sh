@@ -29,18 +29,26 @@ rm "$work/song.lrc"
 shown=$("$prefix/bin/kivo-lyrics" show --json "$work/song.mp3" 2>/dev/null)
 grep -q 'Hello there' <<<"$shown" || fail "show did not give the embedded lyrics: $shown"
 
-export QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy XDG_CONFIG_HOME="$work/config"
+# The player starts on the installed demo song, plays, and ends at once when asked to stop, even
+# though its changed playlist would offer to be saved if the window were closed.
+export QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/sound.raw"
+export XDG_CONFIG_HOME="$work/config"
 preferences="$XDG_CONFIG_HOME/VantrelKivo/VantrelKivo.preferences"
-"$prefix/bin/vantrelkivo" &
+"$prefix/bin/vantrelkivo" "$prefix/share/vantrelkivo/demo/vantrel-kivo-demo.mp3" &
 player=$!
 for _ in $(seq 100); do
-    [ -s "$preferences" ] && break
+    [ -s "$work/sound.raw" ] && [ -s "$preferences" ] && break
     kill -0 "$player" 2>/dev/null || fail "the player ended on its own"
     sleep 0.1
 done
-[ -s "$preferences" ] || fail "the player wrote no preferences within 10 s"
-sleep 0.3 # the window comes up
+[ -s "$work/sound.raw" ] || fail "the player played nothing within 10 s"
+sleep 0.5
 kill -TERM "$player"
+for _ in $(seq 200); do
+    kill -0 "$player" 2>/dev/null || break
+    sleep 0.1
+done
+kill -0 "$player" 2>/dev/null && fail "the player was still running 20 s after SIGTERM"
 status=0
 wait "$player" || status=$?
 player=
