@@ -192,6 +192,7 @@ void TestMainWindow::playsAPlaylistEndToEnd()
     QVERIFY(Mp3Fixtures::writeSine(second, sine));
     QVERIFY(Mp3Fixtures::writeFile(dir.filePath("first.lrc"),
                                    "[00:00.20]<00:00.20>La <00:01.50>lala\n"));
+    QVERIFY(Mp3Fixtures::writeFile(dir.filePath("second.lrc"), "[00:00.10]<00:00.10>Oh <00:00.90>oh\n"));
     QString failure;
     QVERIFY(PlayListFile::write(dir.filePath("two.playlist"), {first, second}, failure));
     capture = std::make_unique<SoundCapture>(dir.filePath("sound.fifo"));
