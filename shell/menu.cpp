@@ -136,27 +136,29 @@ void Menu::font()
 
 void Menu::norm()
 {
-    QMutexLocker locker(&mutex); // guards the dialog's run
-    Preferences *preferences = Preferences::Instance();
-    preferences->setNormalColor(colorSelector(preferences->normalColor(), QStringLiteral("Foreground")));
-    emit PreferencesChanged();
+    chooseColor(&Preferences::normalColor, &Preferences::setNormalColor,
+                QStringLiteral("Foreground"));
 }
 
 void Menu::high()
 {
-    QMutexLocker locker(&mutex); // guards the dialog's run
-    Preferences *preferences = Preferences::Instance();
-    preferences->setHighlightColor(
-        colorSelector(preferences->highlightColor(), QStringLiteral("Highlight")));
-    emit PreferencesChanged();
+    chooseColor(&Preferences::highlightColor, &Preferences::setHighlightColor,
+                QStringLiteral("Highlight"));
 }
 
 void Menu::back()
 {
+    chooseColor(&Preferences::backgroundColor, &Preferences::setBackgroundColor,
+                QStringLiteral("Background"));
+}
+
+// The colour is stored also when unchanged or the dialog was cancelled, and the display redraws.
+void Menu::chooseColor(QColor (Preferences::*get)() const,
+                       void (Preferences::*set)(const QColor &), const QString &which)
+{
     QMutexLocker locker(&mutex); // guards the dialog's run
     Preferences *preferences = Preferences::Instance();
-    preferences->setBackgroundColor(
-        colorSelector(preferences->backgroundColor(), QStringLiteral("Background")));
+    (preferences->*set)(colorSelector((preferences->*get)(), which));
     emit PreferencesChanged();
 }
 

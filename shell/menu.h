@@ -10,6 +10,7 @@ class QAction;
 class QColor;
 class QFileDialog;
 class QMenu;
+class Preferences;
 
 // The main window's menus: load, quit, the playlist window, the lyrics font and colours, the
 // advanced settings and the about box. A menu bar of its own that is never shown: it fills the
@@ -57,6 +58,8 @@ private:
 
     explicit Menu(QMenuBar *host);
 
+    void chooseColor(QColor (Preferences::*get)() const, void (Preferences::*set)(const QColor &),
+                     const QString &which);
     QColor colorSelector(const QColor &initial, const QString &which);
 
     RecursiveMutex mutex;
