@@ -224,7 +224,7 @@ void MP3Object::FastForward()
 
 void MP3Object::Stop()
 {
-    audioFeedActive = false;                // first, so that a callback waiting for data gives up
+    SoundOutput::endFeed();                 // first, so that a callback waiting for data gives up
     QMutexLocker stateLocker(&stateLock);   // guards transport
     QMutexLocker bufferLocker(&bufferLock); // guards the buffers and their lists
     transport = Transport::Stopped;

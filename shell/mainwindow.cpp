@@ -257,7 +257,7 @@ void MainWindow::timergo()
 {
     QMutexLocker locker(&mutex); // guards song and the flags for the whole pass
     if (closing) {
-        audioFeedActive = false;
+        SoundOutput::endFeed();
         if (song) {
             song->Stop();
             song->quiesceOutput();
