@@ -114,6 +114,7 @@ SoundOutput::~SoundOutput()
     QMutexLocker locker(&mutex);                                 // guards mixBuffer while it goes
     mixBuffer.clear();
     dataWanted = false;
+    passWanted = nullptr;
 }
 
 void SoundOutput::setMode(bool nowPlaying, bool nowIdle)
@@ -178,6 +179,12 @@ void SoundOutput::resetDevice()
     Pacing::sleep(settleMilliseconds);
     if (runDevice(false))
         Pacing::sleep(settleMilliseconds);
+}
+
+void SoundOutput::setPassWanted(std::function<void()> wake)
+{
+    QMutexLocker locker(&mutex); // guards passWanted
+    passWanted = std::move(wake);
 }
 
 bool SoundOutput::wantsData() const
@@ -288,6 +295,8 @@ void SoundOutput::feed(std::uint8_t *stream, int length)
         dataWanted = true;
         mixBuffer.clear();
         requestTime = MonotonicClock::now();
+        if (passWanted)
+            passWanted();
         // Held once here, so the wait releases the recursive lock fully.
         while (dataWanted && playing && audioFeedActive)
             callbackWake.wait_for(mutex, longestWait);
@@ -301,6 +310,8 @@ void SoundOutput::feed(std::uint8_t *stream, int length)
                 SDL_MixAudio(stream, reinterpret_cast<const Uint8 *>(mixBuffer.constData()),
                              Uint32(bytes), SDL_MIX_MAXVOLUME);
                 mixBuffer.clear();
+                if (passWanted)
+                    passWanted(); // a buffer to recycle, or the end of the song to report
             }
             return;
         }

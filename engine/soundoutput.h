@@ -11,6 +11,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <limits>
 
 class SoundBuffer;
@@ -55,6 +56,10 @@ public:
     void pauseMode();
     // Pauses the device for 50 ms, then lets it run idle for 50 ms.
     void resetDevice();
+    // wake runs on the audio thread whenever the callback asks for a buffer or has taken one, so
+    // that the pump can run then instead of looking all the time; it must not block (a queued
+    // call to the GUI thread). Empty: nobody is told.
+    void setPassWanted(std::function<void()> wake);
     // A callback is waiting for the next buffer.
     bool wantsData() const;
     // A delivered buffer has not yet gone into the device stream.
@@ -105,6 +110,7 @@ private:
     bool deviceOpen = false;
     bool dataWanted = false; // a callback waits for the next buffer
     QByteArray mixBuffer;    // the sound the callback mixes next; empty when none
+    std::function<void()> passWanted; // see setPassWanted
     // Signalled, with mutex taken and released first, when anything the waiting callback looks
     // at changes: a delivery, a mode, the feed flag, the end of the object.
     std::condition_variable_any callbackWake;
