@@ -16,11 +16,14 @@
 #include <QtDebug>
 
 #include <cstring>
+#include <limits>
 #include <new>
 
 namespace {
 // One rewind step back per pass, at most one per 6 ms: about four times the playing speed.
 constexpr int rewindStepMilliseconds = 6;
+// Nothing due: the next pass waits for a wake or a request.
+constexpr int noPassDue = -1;
 
 std::unique_ptr<SoundBuffer> takeFirst(std::deque<std::unique_ptr<SoundBuffer>> &list)
 {
@@ -61,6 +64,12 @@ MP3Object::MP3Object(const QString &fileName, int startFrame) : songPath(fileNam
     if (decoder->isOpen()) {
         frameCount = decoder->totalFrames();
         output.reset(SoundOutput::Instance(decoder->streamInfo()));
+        if (output) {
+            // Queued: the audio thread never waits for the GUI thread.
+            output->setPassWanted([this] {
+                QMetaObject::invokeMethod(this, &MP3Object::passWanted, Qt::QueuedConnection);
+            });
+        }
         lyrics = std::make_unique<LyricsDecoder>(songPath, &contentList);
         connect(lyrics.get(), &LyricsDecoder::LyricsChanged, this, &MP3Object::LyricsHaveChanged);
     }
@@ -190,11 +199,20 @@ void MP3Object::Rewind()
 // Rewind and fast forward run the device idle: the sound stops, the lyrics move on.
 void MP3Object::enterSilentState(Transport state)
 {
-    QMutexLocker locker(&stateLock); // guards transport
+    QMutexLocker locker(&stateLock); // guards transport and stepDueAt
     transport = state;
+    stepDueAt = Pacing::deadline(stepPace());
     if (output)
         output->stopMode();
     updateControls();
+    emit passWanted();
+}
+
+int MP3Object::stepPace() const
+{
+    return transport == Transport::Rewinding
+               ? rewindStepMilliseconds
+               : int(framesPerBuffer * FrameTiming::millisecondsPerFrame / 4);
 }
 
 void MP3Object::Play()
@@ -206,6 +224,7 @@ void MP3Object::Play()
     if (output)
         output->startPlaying();
     updateControls();
+    emit passWanted();
 }
 
 void MP3Object::Pause()
@@ -215,6 +234,7 @@ void MP3Object::Pause()
     updateControls();
     if (output)
         output->pauseMode();
+    emit passWanted();
 }
 
 void MP3Object::FastForward()
@@ -224,7 +244,7 @@ void MP3Object::FastForward()
 
 void MP3Object::Stop()
 {
-    audioFeedActive = false;                // first, so that a callback waiting for data gives up
+    SoundOutput::endFeed();                 // first, so that a callback waiting for data gives up
     QMutexLocker stateLocker(&stateLock);   // guards transport
     QMutexLocker bufferLocker(&bufferLock); // guards the buffers and their lists
     transport = Transport::Stopped;
@@ -244,6 +264,7 @@ void MP3Object::Stop()
     }
     emit stoprequest();
     updateControls();
+    emit passWanted();
 }
 
 void MP3Object::LyricsHaveChanged(LyricsData *lyricsData)
@@ -298,8 +319,8 @@ void MP3Object::handOver()
         output->deliver(buffer.get(), &contentList);
         usedList.push_back(std::move(buffer));
     } else if (!fullList.empty() && transport == Transport::FastForwarding && output) {
-        if (contentList.size() < framesPerBuffer) {
-            Pacing::sleep(int(framesPerBuffer * FrameTiming::millisecondsPerFrame / 4));
+        if (contentList.size() < framesPerBuffer && Pacing::now() >= stepDueAt) {
+            stepDueAt = Pacing::deadline(stepPace());
             std::unique_ptr<SoundBuffer> buffer = takeFirst(fullList);
             output->stampOnly(buffer.get(), &contentList);
             usedList.push_back(std::move(buffer));
@@ -322,7 +343,9 @@ void MP3Object::advance()
         break;
     case Transport::Rewinding:
         if (playPosition != 0) {
-            Pacing::sleep(rewindStepMilliseconds);
+            if (Pacing::now() < stepDueAt)
+                break;
+            stepDueAt = Pacing::deadline(stepPace());
             if (lyrics) {
                 --playPosition;
                 lyrics->showFrame(playPosition);
@@ -334,4 +357,45 @@ void MP3Object::advance()
     case Transport::Stopped:
         break;
     }
+}
+
+bool MP3Object::poolHasWork() const
+{
+    return !usedList.empty() || (decoder->hasMoreFrames() && (fillBuffer || !emptyList.empty()));
+}
+
+int MP3Object::nextPassIn() const
+{
+    QMutexLocker stateLocker(&stateLock);   // guards transport, playPosition and stepDueAt
+    QMutexLocker bufferLocker(&bufferLock); // guards the buffers, their lists and contentList
+    if (poolHasWork())
+        return 0;
+    const bool playing = transport == Transport::Playing;
+    if (playing && !fullList.empty() && output && output->wantsData())
+        return 0;
+    qint64 wait = noPassDue;
+    const auto dueIn = [&wait](qint64 milliseconds) {
+        milliseconds = qMax<qint64>(milliseconds, 0);
+        wait = wait == noPassDue ? milliseconds : qMin(wait, milliseconds);
+    };
+    switch (transport) {
+    case Transport::Rewinding:
+        if (playPosition == 0)
+            return 0; // the next pass stops
+        dueIn(stepDueAt - Pacing::now());
+        break;
+    case Transport::FastForwarding:
+        if (!fullList.empty() && output && contentList.size() < framesPerBuffer)
+            dueIn(stepDueAt - Pacing::now());
+        [[fallthrough]];
+    case Transport::Playing:
+    case Transport::Paused:
+        // A stamp counts once its due time has passed, so one millisecond after it.
+        if (lyrics && !contentList.isEmpty())
+            dueIn(contentList.first()->dueTime + 1 - MonotonicClock::now());
+        break;
+    case Transport::Stopped:
+        break;
+    }
+    return int(qMin<qint64>(wait, std::numeric_limits<int>::max()));
 }

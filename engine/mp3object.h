@@ -20,9 +20,11 @@ class SoundOutput;
 struct ContentStamp;
 
 // Plays one song: owns its frame decoder, its pool of sound buffers, its lyrics decoder and the
-// sound output. It has no thread of its own: the main window calls timergo() on every pass of
-// the GUI event loop, and each pass fills, recycles and hands over buffers and moves the lyrics
-// on. The transport slots are wired to the play control toolbar, the can...() signals to its
+// sound output. It has no thread of its own: the main window calls timergo() when there is
+// work, and each pass fills, recycles and hands over buffers and moves the lyrics on; after a
+// pass nextPassIn() says when the next one is wanted, and passWanted() asks for one at once
+// (from a transport slot, or queued from the audio thread when the device asks for or takes a
+// buffer). The transport slots are wired to the play control toolbar, the can...() signals to its
 // buttons. Every change of song, stop or reload replaces the engine with a new one.
 //
 // GUI thread only; signals are delivered synchronously with stateLock held. Lock order: the
@@ -49,6 +51,10 @@ public:
     int position() const { return playPosition; }
     // The song's frame count; 0 when the file could not be opened.
     int totalFrames() const { return frameCount; }
+    // Milliseconds until the next pass has something to do: 0 while work remains, the time to
+    // the next lyrics stamp or paced step otherwise, -1 when only passWanted() or a request can
+    // bring work (buffers full, the device not yet asking).
+    int nextPassIn() const;
     // Settles the sound device; the main window's closing path calls it after Stop().
     void quiesceOutput();
 
@@ -75,6 +81,8 @@ signals:
     // The song has ended; emitted on every pass from then on.
     void EOS();
     void DisplayLyrics(LyricsData *lyrics);
+    // A pass is wanted now: the state changed, or the device asked for or took a buffer.
+    void passWanted();
 
 private:
     friend class SingleInstance<MP3Object>;
@@ -99,6 +107,10 @@ private:
     void fillOrRecycle();
     void handOver();
     void advance();
+    // Refilling or recycling would do something on the next pass.
+    bool poolHasWork() const;
+    // Milliseconds of pace between two fast-forwarded buffers or two rewind steps.
+    int stepPace() const;
     // The output if this engine still owns a live one (the shut-down may have deleted it).
     SoundOutput *liveOutput() const;
 
@@ -110,6 +122,7 @@ private:
     int bufferTotal = BufferSettings::minBufferCount;
     int playPosition = 0; // the frame the user is at
     int frameCount = 0;
+    qint64 stepDueAt = 0; // Pacing ms: the next rewind step or fast-forwarded buffer, not before
 
     std::unique_ptr<FrameDecoder> decoder;
     std::unique_ptr<LyricsDecoder> lyrics; // absent when the file could not be opened
@@ -121,7 +134,7 @@ private:
     std::unique_ptr<SoundOutput> output; // absent when the file could not be opened
 
     mutable RecursiveMutex stateLock; // guards the transport state, songPath and playPosition
-    RecursiveMutex bufferLock;        // guards the buffers, their lists and contentList
+    mutable RecursiveMutex bufferLock; // guards the buffers, their lists and contentList
     RecursiveMutex setupLock;         // guards the buffer settings while the engine is built
 };
 

@@ -1,22 +1,43 @@
 #include "pacing.h"
 
+#include "monotonicclock.h"
+
 #include <QThread>
 
 #include <atomic>
 
 namespace {
-std::atomic<Pacing::Sleeper> installedSleeper{nullptr};
+std::atomic<Pacing::Recorder> installedRecorder{nullptr};
+std::atomic<Pacing::Clock> installedClock{nullptr};
+} // namespace
+
+qint64 Pacing::now()
+{
+    const Clock clock = installedClock.load();
+    return clock ? clock() : MonotonicClock::now();
+}
+
+qint64 Pacing::deadline(int milliseconds)
+{
+    if (Recorder recorder = installedRecorder.load())
+        recorder(milliseconds);
+    return now() + milliseconds;
 }
 
 void Pacing::sleep(int milliseconds)
 {
-    if (Sleeper sleeper = installedSleeper.load())
-        sleeper(milliseconds);
+    if (Recorder recorder = installedRecorder.load())
+        recorder(milliseconds);
     else if (milliseconds > 0)
         QThread::msleep(static_cast<unsigned long>(milliseconds));
 }
 
-void Pacing::setSleeper(Sleeper sleeper)
+void Pacing::setRecorder(Recorder recorder)
 {
-    installedSleeper.store(sleeper);
+    installedRecorder.store(recorder);
+}
+
+void Pacing::setClock(Clock clock)
+{
+    installedClock.store(clock);
 }

@@ -1,18 +1,28 @@
 #ifndef PACING_H
 #define PACING_H
 
-// The pauses that pace the engine on the GUI thread: a rewind step, a fast-forwarded buffer, the
-// settling of the sound device. They go through one function so that a test can count them
-// instead of waiting them out; the audio callback's own 40 ms poll is not one of them.
+#include <QtGlobal>
+
+// The paces of the engine. Rewind and fast forward keep theirs as deadlines: a step does not run
+// before its time, and the GUI thread is free meanwhile. The settling of the sound device is a
+// real pause. Both go through here so that a test can note them and keep its own clock instead of
+// waiting them out; the audio callback's own wait is not one of them.
 class Pacing
 {
 public:
-    using Sleeper = void (*)(int milliseconds);
+    using Recorder = void (*)(int milliseconds);
+    using Clock = qint64 (*)();
 
-    // Blocks the calling thread for milliseconds (or does what the installed sleeper does).
+    // Now on the clock the deadlines are kept on, in ms: MonotonicClock unless a test set its own.
+    static qint64 now();
+    // The time milliseconds from now before which the next paced step does not run.
+    static qint64 deadline(int milliseconds);
+    // Blocks the calling thread for milliseconds; with a recorder installed, only notes them.
     static void sleep(int milliseconds);
-    // Installs sleeper; null puts the real sleep back. Safe on any thread.
-    static void setSleeper(Sleeper sleeper);
+    // Installs recorder, which notes every pause and deadline asked for; null: none. Any thread.
+    static void setRecorder(Recorder recorder);
+    // Installs clock in place of MonotonicClock; null puts it back. Any thread.
+    static void setClock(Clock clock);
 };
 
 #endif

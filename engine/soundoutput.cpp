@@ -10,20 +10,21 @@
 #include "soundbuffer.h"
 
 #include <QMutexLocker>
-#include <QThread>
 #include <QtDebug>
 
 #include <SDL.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <limits>
 
 std::atomic<bool> audioFeedActive{false};
 
 namespace {
-// How long a waiting callback sleeps between looks at the engine's delivery.
-constexpr int pollMilliseconds = 40;
+// The longest a waiting callback goes without looking at audioFeedActive, should a change of it
+// not be signalled (a test, or a write outside endFeed()).
+constexpr std::chrono::milliseconds longestWait{40};
 // How long resetDevice lets the device settle in each of its two steps.
 constexpr int settleMilliseconds = 50;
 } // namespace
@@ -41,6 +42,23 @@ SoundOutput *SoundOutput::Instance()
 bool SoundOutput::hasAnInstance()
 {
     return SingleInstance<SoundOutput>::hasAnInstance(instanceRules);
+}
+
+void SoundOutput::endFeed()
+{
+    audioFeedActive = false;
+    if (SoundOutput *output = Instance())
+        output->wakeCallback();
+}
+
+// The lock is taken and released before the signal so that a callback between its look at the
+// flags and its wait cannot miss it.
+void SoundOutput::wakeCallback()
+{
+    {
+        QMutexLocker locker(&mutex); // orders the signal after the waiter's look at the fields
+    }
+    callbackWake.notify_all();
 }
 
 SoundOutput::SoundOutput(const StreamInfo &streamInfo)
@@ -96,13 +114,17 @@ SoundOutput::~SoundOutput()
     QMutexLocker locker(&mutex);                                 // guards mixBuffer while it goes
     mixBuffer.clear();
     dataWanted = false;
+    passWanted = nullptr;
 }
 
 void SoundOutput::setMode(bool nowPlaying, bool nowIdle)
 {
-    QMutexLocker locker(&mutex); // guards the mode flags
-    playing = nowPlaying;
-    idle = nowIdle;
+    {
+        QMutexLocker locker(&mutex); // guards the mode flags
+        playing = nowPlaying;
+        idle = nowIdle;
+    }
+    callbackWake.notify_all();
 }
 
 // SDL_PauseAudio waits for a running callback to return. A waiting callback returns once the
@@ -119,6 +141,7 @@ bool SoundOutput::runDevice(bool nowPlaying)
         if (nowPlaying)
             audioFeedActive = true;
     }
+    callbackWake.notify_all(); // a callback waiting under the old mode looks again
     // A running device switched to playing needs no call: SDL would wait for a callback that may
     // already be waiting for data under the new mode, data only this thread could hand over.
     if (!nowPlaying || SDL_GetAudioStatus() != SDL_AUDIO_PLAYING)
@@ -145,6 +168,7 @@ void SoundOutput::pauseMode()
         idle = false;
         open = deviceOpen;
     }
+    callbackWake.notify_all();
     if (open)
         SDL_PauseAudio(1);
 }
@@ -155,6 +179,12 @@ void SoundOutput::resetDevice()
     Pacing::sleep(settleMilliseconds);
     if (runDevice(false))
         Pacing::sleep(settleMilliseconds);
+}
+
+void SoundOutput::setPassWanted(std::function<void()> wake)
+{
+    QMutexLocker locker(&mutex); // guards passWanted
+    passWanted = std::move(wake);
 }
 
 bool SoundOutput::wantsData() const
@@ -220,6 +250,8 @@ void SoundOutput::deliver(SoundBuffer *buffer, QList<ContentStamp *> *contentLis
     }
     mixBuffer = sound;
     dataWanted = false; // ends the callback's wait
+    locker.unlock();
+    callbackWake.notify_all();
 }
 
 void SoundOutput::stampOnly(SoundBuffer *buffer, QList<ContentStamp *> *contentList)
@@ -258,16 +290,17 @@ void SoundOutput::audioCallback(void *userData, std::uint8_t *stream, int length
 
 void SoundOutput::feed(std::uint8_t *stream, int length)
 {
-    QMutexLocker locker(&mutex); // guards every field; released while sleeping
+    QMutexLocker locker(&mutex); // guards every field; released while waiting
     if (playing) {
         dataWanted = true;
         mixBuffer.clear();
         requestTime = MonotonicClock::now();
-        while (dataWanted && playing && audioFeedActive) {
-            locker.unlock();
-            QThread::msleep(pollMilliseconds);
-            locker.relock();
-        }
+        if (passWanted)
+            passWanted();
+        // Held once here, so the wait releases the recursive lock fully.
+        while (dataWanted && playing && audioFeedActive)
+            callbackWake.wait_for(mutex, longestWait);
+        dataWanted = false; // no longer waiting, whether or not a buffer came
         if (playing) {
             if (mixBuffer.isEmpty()) {
                 qWarning("Did not get the buffer to mix!");
@@ -277,11 +310,12 @@ void SoundOutput::feed(std::uint8_t *stream, int length)
                 SDL_MixAudio(stream, reinterpret_cast<const Uint8 *>(mixBuffer.constData()),
                              Uint32(bytes), SDL_MIX_MAXVOLUME);
                 mixBuffer.clear();
+                if (passWanted)
+                    passWanted(); // a buffer to recycle, or the end of the song to report
             }
             return;
         }
         // Left playing during the wait: silence, like idle.
-        dataWanted = false;
         mixBuffer.clear();
         return;
     }

@@ -9,21 +9,24 @@
 #include <QtGlobal>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <limits>
 
 class SoundBuffer;
 struct ContentStamp;
 struct StreamInfo;
 
-// Set while the engine plays; cleared by the engine's Stop() and by the main window when it
-// closes. While it is clear the audio callback does not wait for data. Any thread may use it.
+// Set while the engine plays; cleared (through SoundOutput::endFeed()) by the engine's Stop() and
+// by the main window when it closes. While it is clear the audio callback does not wait for
+// data. Any thread may use it.
 extern std::atomic<bool> audioFeedActive;
 
 // The sound device of one song, fed through SDL's audio callback. Each callback asks for one
-// SoundBuffer worth of sound; while playing it waits, polling every 40 ms, until the engine's
-// pump hands over the next full buffer with deliver(), which also stamps every frame with the
-// time it will be heard. Modes: idle (the device runs silent), playing, paused.
+// SoundBuffer worth of sound; while playing it waits until the engine's pump hands over the next
+// full buffer with deliver(), which also stamps every frame with the time it will be heard, and
+// wakes it at once. Modes: idle (the device runs silent), playing, paused.
 //
 // The mode operations, deliver and stampOnly run on the GUI thread and never hold the object's
 // lock while calling into SDL, so a callback waiting for data can always be reached and ended.
@@ -36,6 +39,8 @@ public:
     static SoundOutput *Instance();
     // Reads the instance pointer without locking; any thread.
     static bool hasAnInstance();
+    // Clears audioFeedActive and wakes a callback waiting for data, which then gives up.
+    static void endFeed();
 
     // Closes the device first (which waits for a running callback to return), then takes the
     // class mutex; no callback can then be blocked on a lock this thread holds.
@@ -51,6 +56,10 @@ public:
     void pauseMode();
     // Pauses the device for 50 ms, then lets it run idle for 50 ms.
     void resetDevice();
+    // wake runs on the audio thread whenever the callback asks for a buffer or has taken one, so
+    // that the pump can run then instead of looking all the time; it must not block (a queued
+    // call to the GUI thread). Empty: nobody is told.
+    void setPassWanted(std::function<void()> wake);
     // A callback is waiting for the next buffer.
     bool wantsData() const;
     // A delivered buffer has not yet gone into the device stream.
@@ -92,6 +101,8 @@ private:
     // Playing or idle with the device running; false (nothing changed) without a device.
     bool runDevice(bool nowPlaying);
     int framesPerCallback() const;
+    // Wakes a waiting callback to look again at the mode, the feed flag and the delivery.
+    void wakeCallback();
 
     mutable RecursiveMutex mutex; // guards every field below but bytesPerBuffer
     bool playing = false;
@@ -99,6 +110,10 @@ private:
     bool deviceOpen = false;
     bool dataWanted = false; // a callback waits for the next buffer
     QByteArray mixBuffer;    // the sound the callback mixes next; empty when none
+    std::function<void()> passWanted; // see setPassWanted
+    // Signalled, with mutex taken and released first, when anything the waiting callback looks
+    // at changes: a delivery, a mode, the feed flag, the end of the object.
+    std::condition_variable_any callbackWake;
     qint64 requestTime = std::numeric_limits<qint64>::min() / 2; // MonotonicClock ms
     int bytesPerBuffer = 0;                                      // fixed when the device is opened
 };

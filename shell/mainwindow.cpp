@@ -111,6 +111,8 @@ MainWindow::MainWindow() : QMainWindow(nullptr)
     playListWindow->setVisible(preferences->playlistVisible());
     playListWindow->reopenLastFile();
 
+    timer.setObjectName(QStringLiteral("passTimer"));
+    timer.setSingleShot(true);
     connect(&timer, &QTimer::timeout, this, &MainWindow::timergo);
     connect(menu, &Menu::PreferencesChanged, lyricsLabel, qOverload<>(&LyricsLabel::ScreenRedraw));
     connect(menu, &Menu::advancedcontrolls, this, &MainWindow::advanced);
@@ -226,7 +228,7 @@ void MainWindow::loadSong(const QString &file, int startFrame)
     song->updateControls();
 }
 
-// The fourteen connections of one engine, made afresh for every engine.
+// The fourteen connections of one engine, and the engine's asking for a pass, made afresh for every engine.
 void MainWindow::connectSong()
 {
     connect(song, &MP3Object::startAtrequest, this, &MainWindow::MP3ReloadRequest);
@@ -244,6 +246,7 @@ void MainWindow::connectSong()
     connect(song, &MP3Object::DisplayLyrics, lyricsLabel,
             qOverload<LyricsData *>(&LyricsLabel::ScreenRedraw));
     connect(song, &MP3Object::stoprequest, this, &MainWindow::MP3StopRequest);
+    connect(song, &MP3Object::passWanted, this, &MainWindow::schedulePass);
 }
 
 void MainWindow::deleteSong()
@@ -256,8 +259,10 @@ void MainWindow::deleteSong()
 void MainWindow::timergo()
 {
     QMutexLocker locker(&mutex); // guards song and the flags for the whole pass
+    bool workLeft = true; // a request carried out may lead to the next (a song change, a load)
     if (closing) {
-        audioFeedActive = false;
+        workLeft = false;
+        SoundOutput::endFeed();
         if (song) {
             song->Stop();
             song->quiesceOutput();
@@ -288,10 +293,36 @@ void MainWindow::timergo()
         song->timergo();
         timeLabel->setText(formatTime(song->position()) + QStringLiteral(" / ") +
                            formatTime(song->totalFrames()));
+        workLeft = false;
     } else if (playListWindow->hasCurrentSong() && !halted) {
         loadSong(playListWindow->currentSongFile(), reloadFrame);
         reloadFrame = 0;
+    } else {
+        workLeft = false;
     }
+    armPass(workLeft);
+}
+
+void MainWindow::armPass(bool workLeft)
+{
+    int wait = -1; // none: a request or the engine's passWanted() schedules the next
+    if (closing)
+        wait = -1;
+    else if (workLeft || reloadPending || stopPending || endOfSongPending || songChangePending)
+        wait = 0;
+    else if (song)
+        wait = song->nextPassIn(); // a content stamp, a paced step, or -1: the device wakes it
+    if (wait >= 0)
+        timer.start(wait);
+    else
+        timer.stop();
+}
+
+void MainWindow::schedulePass()
+{
+    QMutexLocker locker(&mutex); // guards the timer
+    if (!closing)
+        timer.start(0);
 }
 
 // The end of a song: the playlist moves on, or the song stops (and is reloaded at its start). A
@@ -334,6 +365,7 @@ void MainWindow::playlistchanged()
         toolbar->AllowNext(false);
         toolbar->AllowPrevious(false);
     }
+    schedulePass();
 }
 
 void MainWindow::MP3ReloadRequest(int frame)
@@ -341,6 +373,7 @@ void MainWindow::MP3ReloadRequest(int frame)
     QMutexLocker locker(&mutex); // guards the flags
     reloadFrame = frame;
     reloadPending = true;
+    schedulePass();
 }
 
 void MainWindow::EndOfSong()
@@ -352,12 +385,14 @@ void MainWindow::EndOfSong()
     toolbar->AllowNext(false);
     toolbar->AllowPrevious(false);
     endOfSongPending = true;
+    schedulePass();
 }
 
 void MainWindow::MP3StopRequest()
 {
     QMutexLocker locker(&mutex); // guards the flags
     stopPending = true;
+    schedulePass();
 }
 
 void MainWindow::advanced()

@@ -20,10 +20,12 @@ class Toolbar;
 
 // The player's main window and the coordinator of the whole program: it builds the lyrics
 // display, menus, toolbar and playlist window, wires them, and holds the one playback engine of
-// the current song. Slots that react to the engine or the playlist only record a request; the
-// zero-interval timer's pass, timergo(), carries out at most one request per pass in a fixed
+// the current song. Slots that react to the engine or the playlist only record a request and
+// schedule a pass; the pass, timergo(), carries out at most one request per pass in a fixed
 // priority (closing, reload, stop, end of song, song change), and otherwise pumps the engine. So
-// an engine is never deleted while one of its own signals is being delivered.
+// an engine is never deleted while one of its own signals is being delivered. Passes run only
+// when there is work: the single-shot pass timer is armed for when the engine next wants one, or
+// by a request or the engine's passWanted(); in between the event loop sleeps.
 // GUI thread only.
 class MainWindow : public QMainWindow
 {
@@ -48,6 +50,8 @@ protected:
 private slots:
     void playlistchanged();
     void timergo();
+    // A pass as soon as the event loop comes round.
+    void schedulePass();
     void MP3ReloadRequest(int frame);
     void EndOfSong();
     void MP3StopRequest();
@@ -66,6 +70,8 @@ private:
     void loadSong(const QString &file, int startFrame);
     void connectSong();
     void deleteSong();
+    // Arms the pass timer after a pass: at once while requests wait, else when the engine wants.
+    void armPass(bool workLeft);
     void finishSong();
     void setTransportAllowed(bool allowed);
     void setStepAllowed();
@@ -78,7 +84,7 @@ private:
     Menu *menu = nullptr;
     Toolbar *toolbar = nullptr;
     PlayListWindow *playListWindow = nullptr;
-    QTimer timer;
+    QTimer timer{this}; // single shot; the window's child "passTimer"
     QLabel *timeLabel = nullptr;
     bool endOfSongPending = false;
     bool closing = false;

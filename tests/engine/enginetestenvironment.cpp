@@ -11,6 +11,8 @@
 #include <QMutex>
 #include <QMutexLocker>
 
+#include <atomic>
+
 namespace {
 // Settings of the test's own in place of the preferences store.
 class TestBufferSettings : public BufferSettings
@@ -24,13 +26,19 @@ public:
 };
 TestBufferSettings settings;
 
-QMutex sleepsLock;
-QList<int> recordedSleeps; // guarded by sleepsLock
+QMutex pacesLock;
+QList<int> recordedPaces; // guarded by pacesLock
+std::atomic<qint64> pacingNow{0};
 
-void recordSleep(int milliseconds)
+void recordPace(int milliseconds)
 {
-    QMutexLocker locker(&sleepsLock); // guards recordedSleeps
-    recordedSleeps << milliseconds;
+    QMutexLocker locker(&pacesLock); // guards recordedPaces
+    recordedPaces << milliseconds;
+}
+
+qint64 pacingClock()
+{
+    return pacingNow;
 }
 
 QString diskFile()
@@ -51,8 +59,9 @@ EngineTestEnvironment::EngineTestEnvironment(int diskDelay)
     settings = TestBufferSettings();
     BufferSettings::install(&settings);
     audioFeedActive = false;
-    sleeps();
-    Pacing::setSleeper(recordSleep);
+    paces();
+    Pacing::setRecorder(recordPace);
+    Pacing::setClock(pacingClock);
 }
 
 EngineTestEnvironment::~EngineTestEnvironment()
@@ -61,7 +70,8 @@ EngineTestEnvironment::~EngineTestEnvironment()
     SingleInstance<MP3Object>::destroy();
     SingleInstance<SoundOutput>::destroy();
     BufferSettings::uninstall(&settings);
-    Pacing::setSleeper(nullptr);
+    Pacing::setRecorder(nullptr);
+    Pacing::setClock(nullptr);
     audioFeedActive = false;
 }
 
@@ -77,8 +87,13 @@ QByteArray EngineTestEnvironment::deviceSound()
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-QList<int> EngineTestEnvironment::sleeps()
+QList<int> EngineTestEnvironment::paces()
 {
-    QMutexLocker locker(&sleepsLock); // guards recordedSleeps
-    return std::exchange(recordedSleeps, {});
+    QMutexLocker locker(&pacesLock); // guards recordedPaces
+    return std::exchange(recordedPaces, {});
+}
+
+void EngineTestEnvironment::passTime(int milliseconds)
+{
+    pacingNow += milliseconds;
 }

@@ -8,12 +8,13 @@
 
 // What the sound output and the engine need around them in a test: the class mutexes of the
 // engine and the output; buffer settings and a folder of the test's own; SDL's disk driver; and a
-// recorder in place of the pacing pauses, so no test waits them out.
+// recorder of the pacing pauses and deadlines on a pacing clock of the test's own, so no test
+// waits them out.
 //
 //   EngineTestEnvironment environment;      // in the test function, before any engine
 //   environment.setBuffers(20, 6);          // bufferSize, bufferCount of the next engine
 //   ...
-//   QCOMPARE(EngineTestEnvironment::sleeps(), QList<int>({6, 6}));
+//   QCOMPARE(EngineTestEnvironment::paces(), QList<int>({6, 6}));
 class EngineTestEnvironment
 {
 public:
@@ -28,8 +29,10 @@ public:
 
     // The sound SDL's disk driver wrote; complete once the device is closed.
     static QByteArray deviceSound();
-    // The pacing pauses asked for since the last call, in ms; takes them.
-    static QList<int> sleeps();
+    // The pacing pauses and deadlines asked for since the last call, in ms; takes them.
+    static QList<int> paces();
+    // Moves the pacing clock on; it stands still otherwise.
+    static void passTime(int milliseconds);
 
 private:
     QTemporaryDir dir;

@@ -1,6 +1,6 @@
 // The playback engine on a stand-in of the decoder library: how its pump fills the buffer pool,
 // fast forward to the end of a song, the transport states and the order of their signals,
-// rewind, and the skip to a start frame. Pacing pauses are recorded, not slept.
+// rewind, and the skip to a start frame. Paces are recorded on a pacing clock of the test's own.
 
 #include "enginetestenvironment.h"
 #include "lyricsdata.h"
@@ -59,9 +59,12 @@ const QString stoppedControls = "canrewind=0 canplay=1 canpause=0 canstop=0 canf
 const QString playingControls = "canrewind=1 canplay=0 canpause=1 canstop=1 canff=1";
 const QString silentControls = "canrewind=0 canplay=1 canpause=0 canstop=1 canff=0";
 
-// Runs a transport slot, updateControls or one pump pass (timergo) by name.
+// Runs a transport slot, updateControls or one pump pass (timergo, with any paced step due) by
+// name.
 void act(MP3Object *engine, const QString &action)
 {
+    if (action == "timergo")
+        EngineTestEnvironment::passTime(1000);
     if (action == "updateControls")
         engine->updateControls();
     else
@@ -91,6 +94,7 @@ QList<QPair<int, QStringList>> fastForwardPasses(MP3Object *engine, Recorder &re
     engine->FastForward();
     for (int pass = 0; pass < count; ++pass) {
         recorder.shown.clear();
+        EngineTestEnvironment::passTime(1000);
         engine->timergo();
         byPass.append({engine->position(), recorder.shown});
     }
@@ -115,9 +119,9 @@ private slots:
 };
 
 // A stopped engine fills ahead: one pass takes a buffer, the next fills it, and with full
-// buffers waiting no end of song is reported. Fast forward then stamps a buffer per pass, each
-// paused a quarter of its playing time; EOS() comes on the pass that stamps the last buffer and
-// on every pass after.
+// buffers waiting no end of song is reported, and no pass is wanted. Fast forward then stamps at
+// most a buffer per pass, each not before a quarter of its playing time after the last; EOS()
+// comes on the pass that stamps the last buffer and on every pass after.
 void TestMP3Object::fillsThePoolThenFastForwardsToTheEnd_data()
 {
     QTest::addColumn<int>("bufferSize");
@@ -145,17 +149,23 @@ void TestMP3Object::fillsThePoolThenFastForwardsToTheEnd()
         QCOMPARE(song.position, qMin(frames, qMin(pass / 2, bufferCount) * bufferSize));
     }
     QVERIFY(recorder.seen.isEmpty());
+    QCOMPARE(engine->nextPassIn(), -1);
 
     engine->FastForward();
+    QCOMPARE(EngineTestEnvironment::paces(), QList<int>{pause});
     int stamped = 0;
-    QList<int> sleeps;
+    QList<int> paces;
     for (int pass = 0; pass < 2 * frames + 10 && !recorder.seen.contains("EOS"); ++pass) {
+        EngineTestEnvironment::passTime(pause - 1);
+        engine->timergo(); // the next buffer is not yet due
+        QVERIFY(EngineTestEnvironment::paces().isEmpty());
+        EngineTestEnvironment::passTime(1);
         engine->timergo();
-        sleeps = EngineTestEnvironment::sleeps();
-        QVERIFY(sleeps.isEmpty() || sleeps == QList<int>{pause});
-        stamped += int(sleeps.size());
+        paces = EngineTestEnvironment::paces();
+        QVERIFY(paces.isEmpty() || paces == QList<int>{pause});
+        stamped += int(paces.size());
     }
-    QCOMPARE(sleeps, QList<int>{pause});
+    QCOMPARE(paces, QList<int>{pause});
     QCOMPARE(song.position, frames);
     QVERIFY(stamped * bufferSize > frames);
     engine->timergo();
@@ -218,7 +228,7 @@ void TestMP3Object::transportSignals()
              expected.arg(engine->fileName()));
 }
 
-// Rewinding steps back one frame per pass, 6 ms apart, and shows every page stored on the
+// Rewinding steps back one frame per pass, not sooner than 6 ms apart, and shows every page stored on the
 // way, back to the empty page of frame 0; the pass after that stops the engine.
 void TestMP3Object::rewindShowsEachStoredPageBackToZeroThenStops()
 {
@@ -235,16 +245,20 @@ void TestMP3Object::rewindShowsEachStoredPageBackToZeroThenStops()
     QCOMPARE(engine->position(), 45);
     QVERIFY(expected.size() >= 2);
     expected << QStringLiteral(" 0-0"); // the empty page of frame 0
-    EngineTestEnvironment::sleeps();
+    EngineTestEnvironment::paces();
 
     engine->Rewind();
     recorder.shown.clear();
     recorder.seen.clear();
-    for (int pass = 0; pass < 45; ++pass)
+    engine->timergo(); // no step before 6 ms
+    QCOMPARE(engine->position(), 45);
+    for (int pass = 0; pass < 45; ++pass) {
+        EngineTestEnvironment::passTime(6);
         engine->timergo();
+    }
     QCOMPARE(engine->position(), 0);
     QCOMPARE(recorder.shown, expected);
-    QCOMPARE(EngineTestEnvironment::sleeps(), QList<int>(45, 6));
+    QCOMPARE(EngineTestEnvironment::paces(), QList<int>(46, 6));
     QVERIFY(!recorder.seen.contains("stoprequest"));
     engine->timergo();
     QCOMPARE(recorder.seen.first(), QStringLiteral("stoprequest"));
@@ -305,7 +319,7 @@ void TestMP3Object::shutDownDeletesTheOutputBeforeALeftOverEngine()
     QVERIFY(!SoundOutput::hasAnInstance());
     SingleInstance<MP3Object>::destroy();
     QVERIFY(!MP3Object::hasAnInstance());
-    QVERIFY(EngineTestEnvironment::sleeps().isEmpty()); // no resetDevice on the deleted output
+    QVERIFY(EngineTestEnvironment::paces().isEmpty()); // no resetDevice on the deleted output
 }
 
 QTEST_MAIN(TestMP3Object)

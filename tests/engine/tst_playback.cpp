@@ -127,7 +127,7 @@ void TestPlayback::songReachesTheDeviceWhole()
     QCOMPARE(played.count('\0'), played.size() - decoded.size() + decoded.count('\0'));
 }
 
-// Every way out of the callback's wait for data, at points spread over its 40 ms poll, and the
+// Every way out of the callback's wait for data, at points spread over its 40 ms wait, and the
 // engine deleted after each; SDL waits for a running callback when the device is paused, run or
 // closed, so a lock held across those calls hangs here.
 void TestPlayback::callbacksWaitEnds_data()
