@@ -228,7 +228,7 @@ void MainWindow::loadSong(const QString &file, int startFrame)
     song->updateControls();
 }
 
-// The fourteen connections of one engine, and the engine's asking for a pass, made afresh for every engine.
+// The fourteen connections of one engine and its asking for a pass, made afresh for every engine.
 void MainWindow::connectSong()
 {
     connect(song, &MP3Object::startAtrequest, this, &MainWindow::MP3ReloadRequest);
@@ -305,12 +305,14 @@ void MainWindow::timergo()
 
 void MainWindow::armPass(bool workLeft)
 {
-    int wait = -1; // none: a request or the engine's passWanted() schedules the next
-    if (closing)
-        wait = -1;
-    else if (workLeft || reloadPending || stopPending || endOfSongPending || songChangePending)
+    // -1: no pass until a request or the engine's passWanted() schedules one. Once the window
+    // is closing there is nothing more to do.
+    const bool requested =
+        workLeft || reloadPending || stopPending || endOfSongPending || songChangePending;
+    int wait = -1;
+    if (!closing && requested)
         wait = 0;
-    else if (song)
+    else if (!closing && song)
         wait = song->nextPassIn(); // a content stamp, a paced step, or -1: the device wakes it
     if (wait >= 0)
         timer.start(wait);
