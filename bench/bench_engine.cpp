@@ -2,8 +2,9 @@
 // a song in real time through SDL's disk driver, pumped as the main window pumps it (a single-shot
 // timer armed for the engine's nextPassIn() and fired at once on passWanted()), with the number
 // of passes; the time from engine construction to the first buffer handed to the device;
-// how long Stop() or deleting the engine takes to end a callback's wait for data, and how long
-// deleting an engine blocks the GUI thread at the end of a song.
+// how long Stop() or deleting the engine takes to end a callback's wait for data, how long
+// deleting an engine blocks the GUI thread at the end of a song, and how long a song change takes
+// from deleting the playing engine to the new song's first sound in the device stream.
 // Usage: bench_engine [seconds]   (song length, default 30; the run takes about that long)
 
 #include "frametiming.h"
@@ -107,8 +108,8 @@ QList<double> firstBufferTimes(const QString &song, int rounds)
 }
 
 // Ends the callback's wait for data a number of times, by Stop() or by deleting the engine: the
-// longest and mean time the GUI thread was blocked. Stop() wakes the waiting callback at once;
-// deleting also closes the device, which waits for the driver's current buffer.
+// longest and mean time the GUI thread was blocked. Both wake the waiting callback at once;
+// deleting leaves the device open and silent for the next engine.
 QPair<double, double> endOfWait(const QString &song, int rounds, bool byDeletion)
 {
     double longest = 0;
@@ -132,6 +133,45 @@ QPair<double, double> endOfWait(const QString &song, int rounds, bool byDeletion
             delete engine;
     }
     return {longest, total / rounds};
+}
+
+// Songs changed mid-song a number of times: from deleting the playing engine to the new one's first
+// buffer mixed into the device stream (the mean and longest), and the longest single step the GUI
+// thread took meanwhile (deletion, construction, Play() or a pass).
+QList<double> songChanges(const QString &song, int rounds)
+{
+    double total = 0, longest = 0, longestStep = 0;
+    MP3Object *engine = MP3Object::Instance(song, 0);
+    engine->Play();
+    for (int i = 0; i <= rounds; ++i) {
+        QElapsedTimer change, step;
+        change.start();
+        SoundOutput *output = SoundOutput::Instance();
+        bool delivered = false; // a delivery ends the callback's wait for data
+        // The old engine plays until its sound is in the stream; then the change starts.
+        while (!delivered || output->hasUnplayedBuffer()) {
+            const bool wanted = output->wantsData();
+            step.start();
+            engine->timergo();
+            longestStep = std::max(longestStep, i ? step.nsecsElapsed() / 1e6 : 0.0);
+            delivered = delivered || (wanted && !output->wantsData());
+            QThread::usleep(200);
+        }
+        if (i) {
+            const double ms = change.nsecsElapsed() / 1e6;
+            total += ms;
+            longest = std::max(longest, ms);
+        }
+        QThread::msleep(i * 37 % 300); // somewhere in the device period
+        change.start();
+        step.start();
+        delete engine;
+        engine = MP3Object::Instance(song, 0);
+        engine->Play();
+        longestStep = std::max(longestStep, step.nsecsElapsed() / 1e6);
+    }
+    delete engine;
+    return {total / rounds, longest, longestStep};
 }
 
 } // namespace
@@ -197,6 +237,14 @@ int main(int argc, char **argv)
                    .arg(longest, 0, 'f', 1);
         out.flush();
     }
+
+    const QList<double> change = songChanges(song, 10);
+    out << QString("  song change to the new song's first sound in the device stream: mean %1 ms, "
+                   "longest %2 ms; longest GUI step %3 ms (10 changes)\n")
+               .arg(change[0], 0, 'f', 1)
+               .arg(change[1], 0, 'f', 1)
+               .arg(change[2], 0, 'f', 1);
+    out.flush();
 
     SingleInstance<MP3Object>::destroy();
     SingleInstance<SoundOutput>::destroy();

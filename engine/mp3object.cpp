@@ -63,7 +63,7 @@ MP3Object::MP3Object(const QString &fileName, int startFrame) : songPath(fileNam
     decoder = std::make_unique<FrameDecoder>(songPath);
     if (decoder->isOpen()) {
         frameCount = decoder->totalFrames();
-        output.reset(SoundOutput::Instance(decoder->streamInfo()));
+        obtainOutput();
         if (output) {
             // Queued: the audio thread never waits for the GUI thread.
             output->setPassWanted([this] {
@@ -74,6 +74,16 @@ MP3Object::MP3Object(const QString &fileName, int startFrame) : songPath(fileNam
         connect(lyrics.get(), &LyricsDecoder::LyricsChanged, this, &MP3Object::LyricsHaveChanged);
     }
     skipTo(startFrame);
+}
+
+// Only a changed buffer size (or an unusual song) needs a new device; closing the old one then
+// waits for SDL's audio thread.
+void MP3Object::obtainOutput()
+{
+    SoundOutput *current = SoundOutput::Instance();
+    if (current && !current->suits(decoder->streamInfo()))
+        delete current;
+    output = SoundOutput::Instance(decoder->streamInfo());
 }
 
 void MP3Object::allocateBuffers()
@@ -132,20 +142,15 @@ MP3Object::~MP3Object()
         contentList.clear();
         usedList.clear();
     }
-    if (SoundOutput *current = liveOutput()) {
-        current->stopMode();
-        current->resetDevice();
-        output.reset();
-    } else {
-        (void)output.release(); // the shut-down deleted it already
-    }
+    if (SoundOutput *current = liveOutput())
+        current->endSong(); // the device stays open, silent, for the next engine
+    output = nullptr;
 }
 
 SoundOutput *MP3Object::liveOutput() const
 {
-    SoundOutput *current = output.get();
-    return current && SoundOutput::hasAnInstance() && SoundOutput::Instance() == current ? current
-                                                                                         : nullptr;
+    return output && SoundOutput::hasAnInstance() && SoundOutput::Instance() == output ? output
+                                                                                       : nullptr;
 }
 
 void MP3Object::updateControls()
@@ -182,13 +187,6 @@ QString MP3Object::statusText() const
         return QStringLiteral("Fast Forwarding ") + songPath;
     }
     return songPath;
-}
-
-void MP3Object::quiesceOutput()
-{
-    QMutexLocker locker(&stateLock); // guards output against the destructor
-    if (output)
-        output->resetDevice();
 }
 
 void MP3Object::Rewind()

@@ -19,13 +19,15 @@ class SoundBuffer;
 class SoundOutput;
 struct ContentStamp;
 
-// Plays one song: owns its frame decoder, its pool of sound buffers, its lyrics decoder and the
-// sound output. It has no thread of its own: the main window calls timergo() when there is
-// work, and each pass fills, recycles and hands over buffers and moves the lyrics on; after a
-// pass nextPassIn() says when the next one is wanted, and passWanted() asks for one at once
-// (from a transport slot, or queued from the audio thread when the device asks for or takes a
-// buffer). The transport slots are wired to the play control toolbar, the can...() signals to its
-// buttons. Every change of song, stop or reload replaces the engine with a new one.
+// Plays one song: owns its frame decoder, its pool of sound buffers and its lyrics decoder, and
+// uses the sound output, which outlives it: a deleted engine leaves the device running silent
+// for the next one, so a song change does not wait for the device to close. It has no thread of
+// its own: the main window calls timergo() when there is work, and each pass fills, recycles and
+// hands over buffers and moves the lyrics on; after a pass nextPassIn() says when the next one is
+// wanted, and passWanted() asks for one at once (from a transport slot, or queued from the audio
+// thread when the device asks for or takes a buffer). The transport slots are wired to the play
+// control toolbar, the can...() signals to its buttons. Every change of song, stop or reload
+// replaces the engine with a new one.
 //
 // GUI thread only; signals are delivered synchronously with stateLock held. Lock order: the
 // class mutex, stateLock, bufferLock, setupLock, then the locks of the parts.
@@ -55,8 +57,6 @@ public:
     // the next lyrics stamp or paced step otherwise, -1 when only passWanted() or a request can
     // bring work (buffers full, the device not yet asking).
     int nextPassIn() const;
-    // Settles the sound device; the main window's closing path calls it after Stop().
-    void quiesceOutput();
 
 public slots:
     void Rewind();
@@ -111,8 +111,10 @@ private:
     bool poolHasWork() const;
     // Milliseconds of pace between two fast-forwarded buffers or two rewind steps.
     int stepPace() const;
-    // The output if this engine still owns a live one (the shut-down may have deleted it).
+    // The output if it is still the live one (the shut-down may have deleted it).
     SoundOutput *liveOutput() const;
+    // The output for the song: the open device when it suits, otherwise a new one.
+    void obtainOutput();
 
     using BufferList = std::deque<std::unique_ptr<SoundBuffer>>;
 
@@ -131,7 +133,7 @@ private:
     BufferList fullList;                 // filled, waiting to be played
     BufferList usedList;                 // played or skipped, waiting to be cleared
     QList<ContentStamp *> contentList;   // owned; in due order; the lyrics decoder reads it
-    std::unique_ptr<SoundOutput> output; // absent when the file could not be opened
+    SoundOutput *output = nullptr;       // not owned; absent when the file could not be opened
 
     mutable RecursiveMutex stateLock; // guards the transport state, songPath and playPosition
     mutable RecursiveMutex bufferLock; // guards the buffers, their lists and contentList

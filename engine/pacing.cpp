@@ -2,8 +2,6 @@
 
 #include "monotonicclock.h"
 
-#include <QThread>
-
 #include <atomic>
 
 namespace {
@@ -22,14 +20,6 @@ qint64 Pacing::deadline(int milliseconds)
     if (Recorder recorder = installedRecorder.load())
         recorder(milliseconds);
     return now() + milliseconds;
-}
-
-void Pacing::sleep(int milliseconds)
-{
-    if (Recorder recorder = installedRecorder.load())
-        recorder(milliseconds);
-    else if (milliseconds > 0)
-        QThread::msleep(static_cast<unsigned long>(milliseconds));
 }
 
 void Pacing::setRecorder(Recorder recorder)

@@ -4,9 +4,8 @@
 #include <QtGlobal>
 
 // The paces of the engine. Rewind and fast forward keep theirs as deadlines: a step does not run
-// before its time, and the GUI thread is free meanwhile. The settling of the sound device is a
-// real pause. Both go through here so that a test can note them and keep its own clock instead of
-// waiting them out; the audio callback's own wait is not one of them.
+// before its time, and the GUI thread is free meanwhile. They go through here so that a test can
+// note them and keep its own clock instead of waiting them out.
 class Pacing
 {
 public:
@@ -17,9 +16,7 @@ public:
     static qint64 now();
     // The time milliseconds from now before which the next paced step does not run.
     static qint64 deadline(int milliseconds);
-    // Blocks the calling thread for milliseconds; with a recorder installed, only notes them.
-    static void sleep(int milliseconds);
-    // Installs recorder, which notes every pause and deadline asked for; null: none. Any thread.
+    // Installs recorder, which notes every deadline asked for; null: none. Any thread.
     static void setRecorder(Recorder recorder);
     // Installs clock in place of MonotonicClock; null puts it back. Any thread.
     static void setClock(Clock clock);

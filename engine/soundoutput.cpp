@@ -6,7 +6,6 @@
 #include "frametiming.h"
 #include "kwo_mp3d.h"
 #include "monotonicclock.h"
-#include "pacing.h"
 #include "soundbuffer.h"
 
 #include <QMutexLocker>
@@ -25,8 +24,6 @@ namespace {
 // The longest a waiting callback goes without looking at audioFeedActive, should a change of it
 // not be signalled (a test, or a write outside endFeed()).
 constexpr std::chrono::milliseconds longestWait{40};
-// How long resetDevice lets the device settle in each of its two steps.
-constexpr int settleMilliseconds = 50;
 } // namespace
 
 SoundOutput *SoundOutput::Instance(const StreamInfo &streamInfo)
@@ -64,13 +61,9 @@ void SoundOutput::wakeCallback()
 SoundOutput::SoundOutput(const StreamInfo &streamInfo)
 {
     QMutexLocker locker(&mutex); // guards every field while the device opens
-    const BufferSettings *settings = BufferSettings::installed();
-    const int frames =
-        std::clamp(settings ? settings->bufferSize() : BufferSettings::minBufferSize,
-                   BufferSettings::minBufferSize, BufferSettings::maxBufferSize);
-    bytesPerBuffer = frames * FrameTiming::bytesPerFrame;
-
-    const int channels = std::max(streamInfo.channels, 1);
+    bytesPerBuffer = installedFrames() * FrameTiming::bytesPerFrame;
+    sampleRate = streamInfo.sampleRate;
+    channels = std::max(streamInfo.channels, 1);
     SDL_AudioSpec desired;
     SDL_zero(desired);
     desired.freq = streamInfo.sampleRate;
@@ -173,12 +166,34 @@ void SoundOutput::pauseMode()
         SDL_PauseAudio(1);
 }
 
-void SoundOutput::resetDevice()
+// The mode changes in the same locked step as the drop, so a callback woken by the engine's last
+// delivery finds neither playing nor the sound; the device then runs silent until the next song.
+void SoundOutput::endSong()
 {
-    pauseMode();
-    Pacing::sleep(settleMilliseconds);
-    if (runDevice(false))
-        Pacing::sleep(settleMilliseconds);
+    {
+        QMutexLocker locker(&mutex); // guards the mode flags, mixBuffer, passWanted, requestTime
+        playing = false;
+        idle = true;
+        mixBuffer.clear();
+        passWanted = nullptr;
+        requestTime = neverRequested; // the next song's fast-forward stamps fall due at once
+    }
+    stopMode(); // wakes a waiting callback, which leaves with silence
+}
+
+bool SoundOutput::suits(const StreamInfo &streamInfo) const
+{
+    QMutexLocker locker(&mutex); // guards deviceOpen, sampleRate and channels
+    return deviceOpen && sampleRate == streamInfo.sampleRate &&
+           channels == std::max(streamInfo.channels, 1) &&
+           bytesPerBuffer == installedFrames() * FrameTiming::bytesPerFrame;
+}
+
+int SoundOutput::installedFrames()
+{
+    const BufferSettings *settings = BufferSettings::installed();
+    return std::clamp(settings ? settings->bufferSize() : BufferSettings::minBufferSize,
+                      BufferSettings::minBufferSize, BufferSettings::maxBufferSize);
 }
 
 void SoundOutput::setPassWanted(std::function<void()> wake)

@@ -23,8 +23,9 @@ struct StreamInfo;
 // data. Any thread may use it.
 extern std::atomic<bool> audioFeedActive;
 
-// The sound device of one song, fed through SDL's audio callback. Each callback asks for one
-// SoundBuffer worth of sound; while playing it waits until the engine's pump hands over the next
+// The sound device, fed through SDL's audio callback. It outlives the engines: every song is
+// 44.1 kHz stereo, so one device serves song after song, running silent between them, and only a
+// changed buffer size needs a new one. Each callback asks for one SoundBuffer worth of sound; while playing it waits until the engine's pump hands over the next
 // full buffer with deliver(), which also stamps every frame with the time it will be heard, and
 // wakes it at once. Modes: idle (the device runs silent), playing, paused.
 //
@@ -54,8 +55,11 @@ public:
     void stopMode();
     // Paused: the device is paused.
     void pauseMode();
-    // Pauses the device for 50 ms, then lets it run idle for 50 ms.
-    void resetDevice();
+    // The end of an engine: idle, the sound not yet in the device stream dropped, setPassWanted
+    // forgotten, so that nothing of the song is heard after it and nobody is woken for it.
+    void endSong();
+    // The device is open for streamInfo's rate and channels and for the installed buffer size.
+    bool suits(const StreamInfo &streamInfo) const;
     // wake runs on the audio thread whenever the callback asks for a buffer or has taken one, so
     // that the pump can run then instead of looking all the time; it must not block (a queued
     // call to the GUI thread). Empty: nobody is told.
@@ -89,6 +93,7 @@ private:
     // Both Instance forms return null silently without the class mutex; hasAnInstance is read
     // unlocked, from any thread.
     static constexpr InstanceRules instanceRules = {nullptr, nullptr, nullptr, nullptr, true, true};
+    static constexpr qint64 neverRequested = std::numeric_limits<qint64>::min() / 2;
 
     explicit SoundOutput(const StreamInfo &streamInfo);
 
@@ -101,6 +106,8 @@ private:
     // Playing or idle with the device running; false (nothing changed) without a device.
     bool runDevice(bool nowPlaying);
     int framesPerCallback() const;
+    // Frames per callback for the installed buffer settings, within the device's limits.
+    static int installedFrames();
     // Wakes a waiting callback to look again at the mode, the feed flag and the delivery.
     void wakeCallback();
 
@@ -114,8 +121,10 @@ private:
     // Signalled, with mutex taken and released first, when anything the waiting callback looks
     // at changes: a delivery, a mode, the feed flag, the end of the object.
     std::condition_variable_any callbackWake;
-    qint64 requestTime = std::numeric_limits<qint64>::min() / 2; // MonotonicClock ms
-    int bytesPerBuffer = 0;                                      // fixed when the device is opened
+    qint64 requestTime = neverRequested; // MonotonicClock ms
+    int sampleRate = 0;                  // as opened
+    int channels = 0;                    // as opened
+    int bytesPerBuffer = 0;              // fixed when the device is opened
 };
 
 #endif

@@ -265,7 +265,6 @@ void MainWindow::timergo()
         SoundOutput::endFeed();
         if (song) {
             song->Stop();
-            song->quiesceOutput();
             deleteSong();
         }
     } else if (reloadPending) {
@@ -424,10 +423,8 @@ void MainWindow::closeEvent(QCloseEvent *event)
         song->Stop();
     advancedWindow->hide();
     closing = true;
-    if (song) {
-        song->quiesceOutput();
+    if (song)
         deleteSong();
-    }
     timer.stop();
     storeGeometry();
     Preferences *preferences = Preferences::Instance();

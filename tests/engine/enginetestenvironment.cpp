@@ -66,7 +66,7 @@ EngineTestEnvironment::EngineTestEnvironment(int diskDelay)
 
 EngineTestEnvironment::~EngineTestEnvironment()
 {
-    // The engine first: it owns the output.
+    // The engine first: it leaves the output idle.
     SingleInstance<MP3Object>::destroy();
     SingleInstance<SoundOutput>::destroy();
     BufferSettings::uninstall(&settings);

@@ -33,8 +33,8 @@
 
 namespace {
 
-// Everything SDL's disk driver writes into a FIFO, across the devices that each song opens and
-// closes (a plain file would be overwritten by every song).
+// Everything SDL's disk driver writes into a FIFO, across the devices that the songs open and
+// close (a plain file would be overwritten by every new device).
 class SoundCapture
 {
 public:
@@ -181,7 +181,8 @@ void TestMainWindow::formatTime()
 
 // Two songs with auto play: the first plays to its end with its lyrics wiped word by word, the
 // second follows, and at the list's end the last song is reloaded at its start and waits. Passes
-// run only when there is work: a few hundred over the songs' 4 s, not hundreds of thousands.
+// run only when there is work: a few hundred over the songs' 4 s, not hundreds of thousands. Next
+// pressed during a song leaves nothing of it to be heard after the next one starts.
 void TestMainWindow::playsAPlaylistEndToEnd()
 {
     const QString first = dir.filePath("first.mp3"), second = dir.filePath("second.mp3");
@@ -261,12 +262,22 @@ void TestMainWindow::playsAPlaylistEndToEnd()
     // At the last song only Previous is possible; at the first only Next.
     QVERIFY(!button("Next")->isEnabled() && button("Previous")->isEnabled());
     QVERIFY(button("Play")->isEnabled());
+    const qsizetype heard = capture->taken().size() / 4608 * 4608; // whole frames
     button("Previous")->click();
     QTRY_COMPARE_WITH_TIMEOUT(window->statusBar()->currentMessage(), "Playing " + first, 5000);
     QVERIFY(button("Next")->isEnabled() && !button("Previous")->isEnabled());
     QTRY_VERIFY(MP3Object::Instance()->position() > 5);
+
+    // Next mid-song: the first song's sound, then only the second's, on the device kept open.
+    button("Next")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(MP3Object::hasAnInstance() &&
+                                 MP3Object::Instance()->fileName() == second &&
+                                 MP3Object::Instance()->position() > 5,
+                             5000);
+    const QString changed = toneOfEachFrame(capture->taken().mid(heard));
+    QVERIFY2(QRegularExpression("^a+b+$").match(changed).hasMatch(), qPrintable(changed));
     button("Stop")->click();
-    QTRY_COMPARE(window->statusBar()->currentMessage(), first + " is Stoped");
+    QTRY_COMPARE(window->statusBar()->currentMessage(), second + " is Stoped");
     QCOMPARE(MP3Object::Instance()->position(), 0);
     QVERIFY(button("Play")->isEnabled() && !button("Stop")->isEnabled());
 }
