@@ -233,13 +233,14 @@ int SoundOutput::framesPerCallback() const
 
 qint64 SoundOutput::deliverDueOffset(int index, int frames)
 {
-    return qint64(index * FrameTiming::millisecondsPerFrame + frames * FrameTiming::millisecondsPerFrame - FrameTiming::millisecondsPerFrame);
+    constexpr double frame = FrameTiming::millisecondsPerFrame;
+    return qint64(index * frame + frames * frame - frame);
 }
 
 qint64 SoundOutput::stampOnlyDueOffset(int index, int frames)
 {
-    return qint64(index * FrameTiming::millisecondsPerFrame / 4 + frames * FrameTiming::millisecondsPerFrame / 4 -
-                  FrameTiming::millisecondsPerFrame);
+    constexpr double frame = FrameTiming::millisecondsPerFrame;
+    return qint64(index * frame / 4 + frames * frame / 4 - frame);
 }
 
 void SoundOutput::deliver(SoundBuffer *buffer, QList<ContentStamp *> *contentList)

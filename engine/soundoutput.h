@@ -25,9 +25,10 @@ extern std::atomic<bool> audioFeedActive;
 
 // The sound device, fed through SDL's audio callback. It outlives the engines: every song is
 // 44.1 kHz stereo, so one device serves song after song, running silent between them, and only a
-// changed buffer size needs a new one. Each callback asks for one SoundBuffer worth of sound; while playing it waits until the engine's pump hands over the next
-// full buffer with deliver(), which also stamps every frame with the time it will be heard, and
-// wakes it at once. Modes: idle (the device runs silent), playing, paused.
+// changed buffer size needs a new one. Each callback asks for one SoundBuffer worth of sound;
+// while playing it waits until the engine's pump hands over the next full buffer with deliver(),
+// which also stamps every frame with the time it will be heard, and wakes it at once. Modes: idle
+// (the device runs silent), playing, paused.
 //
 // The mode operations, deliver and stampOnly run on the GUI thread and never hold the object's
 // lock while calling into SDL, so a callback waiting for data can always be reached and ended.

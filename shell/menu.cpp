@@ -89,7 +89,8 @@ void Menu::load()
         loadDialog->setFileMode(QFileDialog::ExistingFile);
         // Qt's own dialog, the same on every desktop and reachable by its object name.
         loadDialog->setOption(QFileDialog::DontUseNativeDialog);
-        connect(loadDialog, &QFileDialog::fileSelected, this, qOverload<const QString &>(&Menu::load));
+        connect(loadDialog, &QFileDialog::fileSelected, this,
+                qOverload<const QString &>(&Menu::load));
     }
     // Kept between uses, so it opens again in the folder where it was last left.
     loadDialog->exec();
