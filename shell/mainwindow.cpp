@@ -12,6 +12,8 @@
 #include "toolbar.h"
 
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
@@ -96,6 +98,7 @@ MainWindow::MainWindow() : QMainWindow(nullptr)
     lyricsLabel->setMinimumSize(177, 20);
     setWindowIcon(applicationIcon());
     setCentralWidget(lyricsLabel);
+    setAcceptDrops(true); // the lyrics display leaves drops to the window
     placeFromPreferences();
 
     playListWindow = PlayListWindow::Instance();
@@ -165,6 +168,24 @@ void MainWindow::storeGeometry()
 void MainWindow::loadFile(const QString &name)
 {
     menu->load(name);
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!PlayListWindow::openableFiles(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent *event)
+{
+    const QStringList files = PlayListWindow::openableFiles(event->mimeData());
+    if (files.isEmpty())
+        return;
+    event->acceptProposedAction();
+    // After the drop has finished: loading may show a box, and the program the files came from
+    // waits until the drop returns.
+    QMetaObject::invokeMethod(
+        this, [this, file = files.first()] { loadFile(file); }, Qt::QueuedConnection);
 }
 
 QString MainWindow::formatTime(int frames)

@@ -46,6 +46,9 @@ protected:
     void moveEvent(QMoveEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    // The first song or list dropped opens as if chosen with "&Load".
+    void dropEvent(QDropEvent *event) override;
 
 private slots:
     void playlistchanged();

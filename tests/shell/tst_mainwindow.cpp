@@ -14,8 +14,10 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSlider>
 #include <QStatusBar>
@@ -312,8 +314,8 @@ void TestMainWindow::unplayableSongsAreSkippedThenPlaybackHalts()
     QVERIFY(!button("Play")->isEnabled());
 }
 
-// Font and colours stored and redrawn, a cancelled colour kept, the load dialog reused, the
-// about box's ten lines.
+// Font and colours stored and redrawn, a cancelled colour kept, the load dialog reused, a drop
+// loading its first song, the about box's ten lines.
 void TestMainWindow::menuChoicesAreStored()
 {
     Preferences *preferences = Preferences::Instance();
@@ -339,6 +341,18 @@ void TestMainWindow::menuChoicesAreStored()
     QCOMPARE(preferences->lastFile(), dir.filePath("b.mp3"));
     QCOMPARE(preferences->lastDirectory(), dir.path() + '/');
     QCOMPARE(PlayListWindow::Instance()->currentSongFile(), dir.filePath("b.mp3"));
+    QCOMPARE(static_cast<QFileDialog *>(answers.seen.value(3))->nameFilters(),
+             QStringList({"*.mp3 *.playlist", "M3U playlists (*.m3u *.m3u8)"}));
+    QMimeData dropped;
+    dropped.setUrls({QUrl::fromLocalFile(dir.filePath("a.mp3")),
+                     QUrl::fromLocalFile(dir.filePath("b.mp3"))});
+    QDragEnterEvent enter({5, 5}, Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window, &enter); // a drop is delivered only after one
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window, &drop);
+    QCoreApplication::processEvents(); // the drop is carried out once it has returned
+    QCOMPARE(preferences->lastFile(), dir.filePath("a.mp3"));
+    QCOMPARE(PlayListWindow::Instance()->songCount(), 1);
 
     trigger("&About");
     const QStringList about = answers.texts.value(0).split('\n');
