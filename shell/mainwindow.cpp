@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include "advancedpreferenceswindow.h"
+#include "applicationicon.h"
 #include "frametiming.h"
 #include "lyricsdata.h"
 #include "lyricslabel.h"
@@ -14,7 +15,6 @@
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QImage>
 #include <QLabel>
 #include <QMutexLocker>
 #include <QPixmap>
@@ -26,51 +26,6 @@ namespace {
 
 // How long the window must keep still before its size and place are stored.
 constexpr int geometrySettleMs = 250;
-
-// The window icon, one palette index per pixel: a gold disc with a white centre hole and a white
-// singer, both outlined in dark blue.
-const char *const iconTable[32] = {
-    "00000000000000000000000000000000",
-    "00000000000000000000000000000000",
-    "00000000000000000000000000000000",
-    "00000000000000000000000000000000",
-    "00000000000000000000000010000000",
-    "00000000000000000000001121100000",
-    "00000000111111100000012222210000",
-    "00000011333333311000012222210000",
-    "00000133333333333100122424221000",
-    "00001333333333333310012222210000",
-    "00013333333333333331012222210000",
-    "00133333333333333333101121100000",
-    "00133333333333333333101111100000",
-    "01333333333333333333312222210000",
-    "01333333331113333311112222210000",
-    "01333333312221333142222222210000",
-    "01333333312221333122222222210000",
-    "01333333312221333311112222210000",
-    "01333333331113333333122222221000",
-    "01333333333333333333122222221000",
-    "00133333333333333333122222221000",
-    "00133333333333333333122222221000",
-    "00013333333333333331122222221000",
-    "00001333333333333311222222222100",
-    "00000133333333333101222222222100",
-    "00000011333333311001222222222100",
-    "00000000111111100001222222222100",
-    "00000000000000000001222222222100",
-    "00000000000000000012222222222210",
-    "00000000000000000012222222212210",
-    "00000000000000000001111111101100",
-    "00000000000000000000000000000000",
-};
-
-const QRgb iconPalette[] = {
-    qRgba(0, 0, 0, 0),        // transparent
-    qRgba(15, 48, 95, 255),   // dark blue
-    qRgba(255, 255, 255, 255), // white
-    qRgba(223, 159, 0, 255),  // gold
-    qRgba(16, 39, 48, 255),   // dark slate
-};
 
 } // namespace
 
@@ -177,12 +132,7 @@ QString MainWindow::formatTime(int frames)
 
 QPixmap MainWindow::applicationIcon()
 {
-    QImage image(32, 32, QImage::Format_ARGB32);
-    for (int row = 0; row < 32; ++row) {
-        for (int column = 0; column < 32; ++column)
-            image.setPixel(column, row, iconPalette[iconTable[row][column] - '0']);
-    }
-    return QPixmap::fromImage(image);
+    return QPixmap::fromImage(ApplicationIcon::image());
 }
 
 void MainWindow::setTransportAllowed(bool allowed)
