@@ -16,9 +16,12 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMutexLocker>
 #include <QPixmap>
 #include <QScreen>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QtDebug>
 
@@ -73,9 +76,19 @@ MainWindow::MainWindow() : QMainWindow(nullptr)
     connect(menu, &Menu::advancedcontrolls, this, &MainWindow::advanced);
     timer.start(0);
 
+    geometryTimer.setObjectName(QStringLiteral("geometryTimer"));
     geometryTimer.setSingleShot(true);
     geometryTimer.setInterval(geometrySettleMs);
     connect(&geometryTimer, &QTimer::timeout, this, &MainWindow::storeGeometry);
+    auto *fullScreenKey = new QShortcut(QKeySequence(Qt::Key_F11), this);
+    connect(fullScreenKey, &QShortcut::activated, this, &MainWindow::toggleFullScreen);
+    leaveFullScreenKey = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    leaveFullScreenKey->setEnabled(false);
+    connect(leaveFullScreenKey, &QShortcut::activated, this, &MainWindow::toggleFullScreen);
+    connect(lyricsLabel, &LyricsLabel::doubleClicked, this, &MainWindow::toggleFullScreen);
+    // The menus' accelerators keep working while full screen hides the menu bar.
+    for (const QMenu *popup : menuBar()->findChildren<QMenu *>())
+        addActions(popup->actions());
     advancedWindow = std::make_unique<AdvancedPreferencesWindow>();
 }
 
@@ -107,14 +120,57 @@ void MainWindow::placeFromPreferences()
     move(position);
 }
 
+// In full screen the place it left is stored, so that the next start opens a window.
 void MainWindow::storeGeometry()
 {
-    QMutexLocker locker(&mutex); // guards the timer
+    QMutexLocker locker(&mutex); // guards the timer and the full-screen fields
     geometryTimer.stop();
+    const QRect place = fullScreen ? normalPlace : QRect(pos(), geometry().size());
     Preferences *preferences = Preferences::Instance();
-    preferences->setMainWindowHeight(geometry().height());
-    preferences->setMainWindowWidth(geometry().width());
-    preferences->setMainWindowPosition(pos().x(), pos().y());
+    preferences->setMainWindowHeight(place.height());
+    preferences->setMainWindowWidth(place.width());
+    preferences->setMainWindowPosition(place.x(), place.y());
+}
+
+void MainWindow::toggleFullScreen()
+{
+    QMutexLocker locker(&mutex); // guards the full-screen fields
+    if (fullScreen)
+        leaveFullScreen();
+    else
+        enterFullScreen();
+}
+
+// Menu bar, toolbar and status bar go, and the lyrics display, frameless, lays its page out for
+// the whole screen.
+void MainWindow::enterFullScreen()
+{
+    if (geometryTimer.isActive())
+        storeGeometry(); // the place being left has settled enough
+    normalPlace = QRect(pos(), size());
+    normalState = windowState();
+    fullScreen = true;
+    for (QWidget *bar : std::initializer_list<QWidget *>{menuBar(), toolbar, statusBar()}) {
+        if (!bar->isHidden()) {
+            bar->hide();
+            hiddenBars << bar;
+        }
+    }
+    lyricsFrame = lyricsLabel->frameStyle();
+    lyricsLabel->setFrameStyle(QFrame::NoFrame);
+    leaveFullScreenKey->setEnabled(true);
+    showFullScreen();
+}
+
+void MainWindow::leaveFullScreen()
+{
+    fullScreen = false;
+    leaveFullScreenKey->setEnabled(false);
+    lyricsLabel->setFrameStyle(lyricsFrame);
+    for (QWidget *bar : std::as_const(hiddenBars))
+        bar->show();
+    hiddenBars.clear();
+    setWindowState(normalState); // the window system puts back the place full screen left
 }
 
 void MainWindow::loadFile(const QString &name)
@@ -352,16 +408,19 @@ void MainWindow::advanced()
     advancedWindow->show();
 }
 
+// Full screen's own moves and resizes are not stored.
 void MainWindow::moveEvent(QMoveEvent *)
 {
-    QMutexLocker locker(&mutex); // guards the timer
-    geometryTimer.start();
+    QMutexLocker locker(&mutex); // guards the timer and the full-screen flag
+    if (!fullScreen)
+        geometryTimer.start();
 }
 
 void MainWindow::resizeEvent(QResizeEvent *)
 {
-    QMutexLocker locker(&mutex); // guards the timer
-    geometryTimer.start(); // the lyrics display redraws itself at its new size
+    QMutexLocker locker(&mutex); // guards the timer and the full-screen flag
+    if (!fullScreen)
+        geometryTimer.start(); // the lyrics display redraws itself at its new size
 }
 
 // Stops and deletes the engine, closes the playlist window (which may first offer to save a
