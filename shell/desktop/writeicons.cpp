@@ -37,7 +37,8 @@ QByteArray svgOf(const QImage &image)
                            .arg(QColor(colour).name())
                            .toUtf8();
                 if (qAlpha(colour) < 255)
-                    svg += QStringLiteral(" fill-opacity=\"%1\"").arg(qAlpha(colour) / 255.0).toUtf8();
+                    svg +=
+                        QStringLiteral(" fill-opacity=\"%1\"").arg(qAlpha(colour) / 255.0).toUtf8();
                 svg += "/>\n";
             }
             x = end;
