@@ -22,6 +22,7 @@
 #include <QSlider>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QToolBar>
 #include <QToolButton>
 #include <QtTest>
 
@@ -137,6 +138,8 @@ private slots:
     void unplayableSongsAreSkippedThenPlaybackHalts();
     void menuChoicesAreStored();
     void advancedWindowStoresTheNextSongsBuffers();
+    void lyricsFullScreen_data();
+    void lyricsFullScreen();
 
 private:
     QTemporaryDir dir;
@@ -394,6 +397,50 @@ void TestMainWindow::advancedWindowStoresTheNextSongsBuffers()
     QCOMPARE(preferences->autoPlay(), !autoPlay);
     trigger("A&dvanced Settings");
     QCOMPARE(sizeSlider->value(), size);
+}
+
+void TestMainWindow::lyricsFullScreen_data()
+{
+    QTest::addColumn<bool>("byDoubleClick");
+    QTest::addColumn<int>("leaveKey");
+    QTest::addRow("F11, then Escape") << false << int(Qt::Key_Escape);
+    QTest::addRow("double click, then F11") << true << int(Qt::Key_F11);
+}
+
+// The lyrics alone on the whole screen and back to the window as it was. Full screen's own size
+// and place are never stored, also when the window closes in full screen.
+void TestMainWindow::lyricsFullScreen()
+{
+    QFETCH(bool, byDoubleClick);
+    QFETCH(int, leaveKey);
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    auto *lyrics = window->findChild<LyricsLabel *>();
+    const QWidget *bars[] = {window->menuBar(), window->findChild<QToolBar *>(),
+                             window->statusBar()};
+    const QRect place(window->pos(), window->size());
+    for (const bool leave : {true, false}) {
+        if (byDoubleClick)
+            QTest::mouseDClick(lyrics, Qt::LeftButton);
+        else
+            QTest::keyClick(window, Qt::Key_F11);
+        QTRY_COMPARE(window->geometry(), window->screen()->geometry());
+        QCOMPARE(lyrics->geometry(), window->rect());
+        QCOMPARE(lyrics->pixmap().deviceIndependentSize().toSize(), window->size());
+        for (const QWidget *bar : bars)
+            QVERIFY(bar->isHidden());
+        QVERIFY(!window->findChild<QTimer *>("geometryTimer")->isActive());
+        if (!leave)
+            break;
+        QTest::keyClick(window, Qt::Key(leaveKey));
+        QTRY_COMPARE(QRect(window->pos(), window->size()), place);
+        for (const QWidget *bar : bars)
+            QVERIFY(!bar->isHidden());
+    }
+    window->close();
+    const Preferences *preferences = Preferences::Instance();
+    QCOMPARE(QRect(preferences->mainWindowPosition(),
+                   QSize(preferences->mainWindowWidth(), preferences->mainWindowHeight())),
+             place);
 }
 
 QTEST_MAIN(TestMainWindow)
