@@ -39,7 +39,7 @@ public:
     };
 
     // Steers window through toolbar; a child of window.
-    Mpris(QMainWindow *window, Toolbar *toolbar);
+    explicit Mpris(QMainWindow *window, Toolbar *toolbar);
     ~Mpris() override;
 
     // The engine now loaded, built to start at startFrame, or null. The song stays described
@@ -82,7 +82,7 @@ private:
     std::array<QPointer<QToolButton>, 5> buttons; // by Button
     MprisPlayer *player = nullptr;                // child; null when not offered
     QString serviceName;                          // empty when not offered
-    QTimer publishTimer;
+    QTimer publishTimer; // announces the changes once the event loop comes round
 
     mutable RecursiveMutex mutex; // guards every field below
     QPointer<MP3Object> song;
