@@ -21,10 +21,11 @@ QStringList MprisRoot::supportedUriSchemes() const
     return {QStringLiteral("file")};
 }
 
-// Songs and the player's own playlists, as the desktop file declares them.
+// Songs, the player's own playlists and M3U lists, as the desktop file declares them.
 QStringList MprisRoot::supportedMimeTypes() const
 {
-    return {QStringLiteral("audio/mpeg"), QStringLiteral("application/x-vantrelkivo-playlist")};
+    return {QStringLiteral("audio/mpeg"), QStringLiteral("application/x-vantrelkivo-playlist"),
+            QStringLiteral("audio/x-mpegurl"), QStringLiteral("audio/mpegurl")};
 }
 
 void MprisRoot::Raise()
