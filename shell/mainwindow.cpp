@@ -7,6 +7,7 @@
 #include "lyricslabel.h"
 #include "menu.h"
 #include "mp3object.h"
+#include "mpris.h"
 #include "playlistwindow.h"
 #include "preferences.h"
 #include "soundoutput.h"
@@ -77,6 +78,9 @@ MainWindow::MainWindow() : QMainWindow(nullptr)
     connect(&timer, &QTimer::timeout, this, &MainWindow::timergo);
     connect(menu, &Menu::PreferencesChanged, lyricsLabel, qOverload<>(&LyricsLabel::ScreenRedraw));
     connect(menu, &Menu::advancedcontrolls, this, &MainWindow::advanced);
+    mpris = new Mpris(this, toolbar);
+    connect(mpris, &Mpris::ReloadRequested, this, &MainWindow::MP3ReloadRequest);
+    connect(mpris, &Mpris::OpenRequested, this, &MainWindow::loadFile);
     timer.start(0);
 
     geometryTimer.setObjectName(QStringLiteral("geometryTimer"));
@@ -253,6 +257,7 @@ void MainWindow::loadSong(const QString &file, int startFrame)
         stopPending = false;
     }
     song->updateControls();
+    mpris->setSong(song, startFrame);
 }
 
 // The fourteen connections of one engine and its asking for a pass, made afresh for every engine.
@@ -280,6 +285,7 @@ void MainWindow::deleteSong()
 {
     delete song;
     song = nullptr;
+    mpris->setSong(nullptr, 0);
 }
 
 // One pass: the first pending request in priority order, or else a pump of the engine.

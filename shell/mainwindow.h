@@ -16,6 +16,7 @@ class AdvancedPreferencesWindow;
 class LyricsLabel;
 class Menu;
 class MP3Object;
+class Mpris;
 class PlayListWindow;
 class QLabel;
 class QShortcut;
@@ -96,6 +97,7 @@ private:
     PlayListWindow *playListWindow = nullptr;
     QTimer timer{this}; // single shot; the window's child "passTimer"
     QLabel *timeLabel = nullptr;
+    Mpris *mpris = nullptr; // child; offers the player on the session bus
     bool endOfSongPending = false;
     bool closing = false;
     bool stopPending = false;
