@@ -47,6 +47,12 @@ qint32 LyricsDecoder::processDue(qint64 now)
         if (contentList->first()->dueTime >= now)
             break;
         ContentStamp *stamp = contentList->takeFirst();
+        // A slot past the song's last frame carries no frame: the position stays where the song
+        // ended, and the content library, which counts frames by what it is fed, is not fed.
+        if (stamp->frameNumber == 0) {
+            delete stamp;
+            continue;
+        }
         currentFrame = stamp->frameNumber;
         if (decoderReady) {
             IMCX_Decoder(stamp->content, 2);

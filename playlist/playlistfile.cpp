@@ -60,6 +60,9 @@ PlayListFile::Kind PlayListFile::kindOf(const QString &path)
         return Kind::Song;
     if (extension.compare(QLatin1String("playlist"), Qt::CaseInsensitive) == 0)
         return Kind::PlayList;
+    if (extension.compare(QLatin1String("m3u"), Qt::CaseInsensitive) == 0 ||
+        extension.compare(QLatin1String("m3u8"), Qt::CaseInsensitive) == 0)
+        return Kind::M3u;
     return Kind::Unknown;
 }
 

@@ -17,10 +17,12 @@ public:
     {
         Song,
         PlayList,
+        M3u, // a text list of another player's making (M3uReader)
         Unknown
     };
 
-    // By the text after the last "." anywhere in the path, in any case: "mp3" or "playlist".
+    // By the text after the last "." anywhere in the path, in any case: "mp3", "playlist", or
+    // "m3u" and "m3u8".
     static Kind kindOf(const QString &path);
     // name with ".playlist" appended unless it already ends with exactly ".playlist" after a
     // "." that is not its first character.

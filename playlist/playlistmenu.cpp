@@ -1,5 +1,6 @@
 #include "playlistmenu.h"
 
+#include "m3ureader.h"
 #include "preferences.h"
 
 #include <QFileDialog>
@@ -85,9 +86,11 @@ void PlayListMenu::open()
 {
     QMutexLocker locker(&mutex); // guards openDialog; held while the modal dialog runs
     if (!openDialog) {
-        // Patterns are separated by blanks in the toolkit's filters.
+        // Patterns are separated by blanks in the toolkit's filters. M3U lists of other
+        // players are a second choice after our own files.
         openDialog = makeDialog(QStringLiteral("PlayListMenuOpenFileDialog"),
                                 QStringLiteral("*.mp3 *.playlist"));
+        openDialog->setNameFilters({QStringLiteral("*.mp3 *.playlist"), M3uReader::nameFilter()});
         openDialog->setFileMode(QFileDialog::ExistingFile);
         connect(openDialog, &QFileDialog::fileSelected, this,
                 qOverload<const QString &>(&PlayListMenu::open));

@@ -1,5 +1,6 @@
 #include "playlistwindow.h"
 
+#include "m3ureader.h"
 #include "playlistfile.h"
 #include "playlistmenu.h"
 #include "playlisttoolbar.h"
@@ -7,8 +8,12 @@
 
 #include <QAbstractButton>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QMimeData>
+#include <QUrl>
 
 namespace {
 
@@ -52,6 +57,7 @@ PlayListWindow::PlayListWindow() : QMainWindow(nullptr)
     listBox->setMinimumSize(220, 60);
     listBox->setUniformItemSizes(true); // one line per row, so long lists lay out at once
     setCentralWidget(listBox);
+    setAcceptDrops(true); // the list box leaves drops to the window
     highlightedRow = 0;
     Preferences *preferences = Preferences::Instance();
     resize(preferences->playlistWindowWidth(), preferences->playlistWindowHeight());
@@ -115,15 +121,18 @@ void PlayListWindow::open(const QString &path, Report report)
         return;
     QString problem;
     QString failure;
-    switch (PlayListFile::kindOf(path)) {
+    const PlayListFile::Kind kind = PlayListFile::kindOf(path);
+    switch (kind) {
     case PlayListFile::Kind::Song:
         clearList();
         addSong(path);
         changedSinceSave = true;
         break;
     case PlayListFile::Kind::PlayList:
-        if (readPlaylist(path, failure))
-            changedSinceSave = false;
+    case PlayListFile::Kind::M3u:
+        // An M3U list is kept only by saving it as a .playlist, which closing then offers.
+        if (kind == PlayListFile::Kind::M3u ? readM3u(path, failure) : readPlaylist(path, failure))
+            changedSinceSave = kind == PlayListFile::Kind::M3u;
         else
             problem = QLatin1String("Unable to read the playlist file: ") + path +
                       QLatin1Char('\n') + failure;
@@ -333,11 +342,27 @@ bool PlayListWindow::readPlaylist(const QString &path, QString &failure)
     QStringList read;
     if (!PlayListFile::read(path, read, failure))
         return false;
+    replaceList(read);
+    return true;
+}
+
+bool PlayListWindow::readM3u(const QString &path, QString &failure)
+{
+    QMutexLocker locker(&mutex); // guards the list
+    QStringList read;
+    if (!M3uReader::read(path, read, failure))
+        return false;
+    replaceList(read);
+    return true;
+}
+
+void PlayListWindow::replaceList(const QStringList &read)
+{
+    QMutexLocker locker(&mutex); // guards the list
     clearList();
-    for (const QString &song : std::as_const(read))
+    for (const QString &song : read)
         addSong(song);
     highlightedRow = 0;
-    return true;
 }
 
 bool PlayListWindow::writePlaylist(const QString &path, QString &failure)
@@ -474,4 +499,46 @@ void PlayListWindow::moveEvent(QMoveEvent *event)
     QMutexLocker locker(&mutex); // guards the window while its place is stored
     QMainWindow::moveEvent(event);
     Preferences::Instance()->setPlaylistWindowPosition(x(), y());
+}
+
+QStringList PlayListWindow::openableFiles(const QMimeData *data)
+{
+    QStringList files;
+    if (!data)
+        return files;
+    for (const QUrl &url : data->urls()) {
+        const QString file = url.toLocalFile();
+        if (!file.isEmpty() && PlayListFile::kindOf(file) != PlayListFile::Kind::Unknown)
+            files << file;
+    }
+    return files;
+}
+
+void PlayListWindow::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!openableFiles(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void PlayListWindow::dropEvent(QDropEvent *event)
+{
+    const QStringList files = openableFiles(event->mimeData());
+    if (files.isEmpty())
+        return;
+    event->acceptProposedAction();
+    // After the drop has finished: opening a list may show a box, and the program the files
+    // came from waits until the drop returns.
+    QMetaObject::invokeMethod(
+        this, [this, files] { openDropped(files); }, Qt::QueuedConnection);
+}
+
+void PlayListWindow::openDropped(const QStringList &files)
+{
+    QMutexLocker locker(&mutex); // guards the list
+    for (const QString &file : files) {
+        if (PlayListFile::kindOf(file) == PlayListFile::Kind::Song)
+            playlistToolbarAdd(file);
+        else
+            playlistMenuOpen(file);
+    }
 }

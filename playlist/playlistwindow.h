@@ -10,12 +10,15 @@
 class PlayListMenu;
 class PlayListToolbar;
 class QListWidget;
+class QMimeData;
 
 // The second top-level window: the ordered list of songs (full paths, as chosen) and the one
 // current song the player plays, shown one row each, the current one behind "*PLAYING* " and
 // every other behind nineteen blanks. It loads and saves .playlist files, carries the playlist
 // menu and toolbar, and reports every change of the list or of the current song with changed();
 // the main window then asks for the current song and whether Next and Previous are possible.
+// M3U lists open too; they are never written, so a list opened from one counts as changed.
+// Songs dropped on the window are added, a dropped list opens.
 //
 // GUI thread only. Every operation holds mutex, which is recursive: changed() and the list's own
 // signals come straight back into the window while it is held.
@@ -30,8 +33,8 @@ public:
 
     ~PlayListWindow() override;
 
-    // A .mp3 path becomes the only song, a .playlist path replaces the list; any other path, or
-    // a playlist that cannot be read, is shown in a warning box and changes nothing.
+    // A .mp3 path becomes the only song, a .playlist, .m3u or .m3u8 path replaces the list; any
+    // other path, or a list that cannot be read, is shown in a warning box and changes nothing.
     void openFile(const QString &path);
     // openFile for lastFile at start-up: problems go to the log, not to a box.
     void reopenLastFile();
@@ -56,6 +59,8 @@ public:
     bool readPlaylist(const QString &path, QString &failure);
     // On success remembers path as lastFile; failure says why otherwise.
     bool writePlaylist(const QString &path, QString &failure);
+    // The local files among data's URLs that open as songs or lists, in the order given.
+    static QStringList openableFiles(const QMimeData *data);
 
 public slots:
     void goNext();
@@ -72,6 +77,9 @@ protected:
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void moveEvent(QMoveEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    // Each file in turn as if added with Add (a song) or opened from the menu (a list).
+    void dropEvent(QDropEvent *event) override;
 
 private slots:
     void playlistMenuSave(const QString &path);
@@ -98,6 +106,9 @@ private:
 
     void connectParts();
     void open(const QString &path, Report report);
+    bool readM3u(const QString &path, QString &failure);
+    void replaceList(const QStringList &read);
+    void openDropped(const QStringList &files);
     QString rowText(int row) const;
     void showCurrentRow(int row);
     void rememberFile(const QString &path);

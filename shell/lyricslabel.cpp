@@ -5,6 +5,7 @@
 
 #include <QFontInfo>
 #include <QFontMetrics>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QTextBoundaryFinder>
 #include <QTextLayout>
@@ -75,6 +76,13 @@ void LyricsLabel::paintEvent(QPaintEvent *event)
     if (!qFuzzyCompare(pixmap().devicePixelRatio(), devicePixelRatioF()))
         ScreenRedraw();
     QLabel::paintEvent(event);
+}
+
+void LyricsLabel::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton)
+        emit doubleClicked();
+    QLabel::mouseDoubleClickEvent(event);
 }
 
 // The pixmap not on show, sized to the area inside the frame in device pixels (sharp text on

@@ -34,9 +34,14 @@ public slots:
     // Draws the page last given again, e.g. after the font or colours changed.
     void ScreenRedraw();
 
+signals:
+    // The lyrics were double-clicked: the main window shows them alone on the whole screen.
+    void doubleClicked();
+
 protected:
     void resizeEvent(QResizeEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
 
 private:
     // [start, end) of the page's text; the character at end, if a line feed or a space the

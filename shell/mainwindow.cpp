@@ -1,24 +1,30 @@
 #include "mainwindow.h"
 
 #include "advancedpreferenceswindow.h"
+#include "applicationicon.h"
 #include "frametiming.h"
 #include "lyricsdata.h"
 #include "lyricslabel.h"
 #include "menu.h"
 #include "mp3object.h"
+#include "mpris.h"
 #include "playlistwindow.h"
 #include "preferences.h"
 #include "soundoutput.h"
 #include "toolbar.h"
 
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QImage>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMutexLocker>
 #include <QPixmap>
 #include <QScreen>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QtDebug>
 
@@ -26,51 +32,6 @@ namespace {
 
 // How long the window must keep still before its size and place are stored.
 constexpr int geometrySettleMs = 250;
-
-// The window icon, one palette index per pixel: a gold disc with a white centre hole and a white
-// singer, both outlined in dark blue.
-const char *const iconTable[32] = {
-    "00000000000000000000000000000000",
-    "00000000000000000000000000000000",
-    "00000000000000000000000000000000",
-    "00000000000000000000000000000000",
-    "00000000000000000000000010000000",
-    "00000000000000000000001121100000",
-    "00000000111111100000012222210000",
-    "00000011333333311000012222210000",
-    "00000133333333333100122424221000",
-    "00001333333333333310012222210000",
-    "00013333333333333331012222210000",
-    "00133333333333333333101121100000",
-    "00133333333333333333101111100000",
-    "01333333333333333333312222210000",
-    "01333333331113333311112222210000",
-    "01333333312221333142222222210000",
-    "01333333312221333122222222210000",
-    "01333333312221333311112222210000",
-    "01333333331113333333122222221000",
-    "01333333333333333333122222221000",
-    "00133333333333333333122222221000",
-    "00133333333333333333122222221000",
-    "00013333333333333331122222221000",
-    "00001333333333333311222222222100",
-    "00000133333333333101222222222100",
-    "00000011333333311001222222222100",
-    "00000000111111100001222222222100",
-    "00000000000000000001222222222100",
-    "00000000000000000012222222222210",
-    "00000000000000000012222222212210",
-    "00000000000000000001111111101100",
-    "00000000000000000000000000000000",
-};
-
-const QRgb iconPalette[] = {
-    qRgba(0, 0, 0, 0),        // transparent
-    qRgba(15, 48, 95, 255),   // dark blue
-    qRgba(255, 255, 255, 255), // white
-    qRgba(223, 159, 0, 255),  // gold
-    qRgba(16, 39, 48, 255),   // dark slate
-};
 
 } // namespace
 
@@ -96,6 +57,7 @@ MainWindow::MainWindow() : QMainWindow(nullptr)
     lyricsLabel->setMinimumSize(177, 20);
     setWindowIcon(applicationIcon());
     setCentralWidget(lyricsLabel);
+    setAcceptDrops(true); // the lyrics display leaves drops to the window
     placeFromPreferences();
 
     playListWindow = PlayListWindow::Instance();
@@ -119,11 +81,24 @@ MainWindow::MainWindow() : QMainWindow(nullptr)
     connect(&timer, &QTimer::timeout, this, &MainWindow::timergo);
     connect(menu, &Menu::PreferencesChanged, lyricsLabel, qOverload<>(&LyricsLabel::ScreenRedraw));
     connect(menu, &Menu::advancedcontrolls, this, &MainWindow::advanced);
+    mpris = new Mpris(this, toolbar);
+    connect(mpris, &Mpris::ReloadRequested, this, &MainWindow::MP3ReloadRequest);
+    connect(mpris, &Mpris::OpenRequested, this, &MainWindow::loadFile);
     timer.start(0);
 
+    geometryTimer.setObjectName(QStringLiteral("geometryTimer"));
     geometryTimer.setSingleShot(true);
     geometryTimer.setInterval(geometrySettleMs);
     connect(&geometryTimer, &QTimer::timeout, this, &MainWindow::storeGeometry);
+    auto *fullScreenKey = new QShortcut(QKeySequence(Qt::Key_F11), this);
+    connect(fullScreenKey, &QShortcut::activated, this, &MainWindow::toggleFullScreen);
+    leaveFullScreenKey = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    leaveFullScreenKey->setEnabled(false);
+    connect(leaveFullScreenKey, &QShortcut::activated, this, &MainWindow::toggleFullScreen);
+    connect(lyricsLabel, &LyricsLabel::doubleClicked, this, &MainWindow::toggleFullScreen);
+    // The menus' accelerators keep working while full screen hides the menu bar.
+    for (const QMenu *popup : menuBar()->findChildren<QMenu *>())
+        addActions(popup->actions());
     advancedWindow = std::make_unique<AdvancedPreferencesWindow>();
 }
 
@@ -155,19 +130,80 @@ void MainWindow::placeFromPreferences()
     move(position);
 }
 
+// In full screen the place it left is stored, so that the next start opens a window.
 void MainWindow::storeGeometry()
 {
-    QMutexLocker locker(&mutex); // guards the timer
+    QMutexLocker locker(&mutex); // guards the timer and the full-screen fields
     geometryTimer.stop();
+    const QRect place = fullScreen ? normalPlace : QRect(pos(), geometry().size());
     Preferences *preferences = Preferences::Instance();
-    preferences->setMainWindowHeight(geometry().height());
-    preferences->setMainWindowWidth(geometry().width());
-    preferences->setMainWindowPosition(pos().x(), pos().y());
+    preferences->setMainWindowHeight(place.height());
+    preferences->setMainWindowWidth(place.width());
+    preferences->setMainWindowPosition(place.x(), place.y());
+}
+
+void MainWindow::toggleFullScreen()
+{
+    QMutexLocker locker(&mutex); // guards the full-screen fields
+    if (fullScreen)
+        leaveFullScreen();
+    else
+        enterFullScreen();
+}
+
+// Menu bar, toolbar and status bar go, and the lyrics display, frameless, lays its page out for
+// the whole screen.
+void MainWindow::enterFullScreen()
+{
+    if (geometryTimer.isActive())
+        storeGeometry(); // the place being left has settled enough
+    normalPlace = QRect(pos(), size());
+    normalState = windowState();
+    fullScreen = true;
+    for (QWidget *bar : std::initializer_list<QWidget *>{menuBar(), toolbar, statusBar()}) {
+        if (!bar->isHidden()) {
+            bar->hide();
+            hiddenBars << bar;
+        }
+    }
+    lyricsFrame = lyricsLabel->frameStyle();
+    lyricsLabel->setFrameStyle(QFrame::NoFrame);
+    leaveFullScreenKey->setEnabled(true);
+    showFullScreen();
+}
+
+void MainWindow::leaveFullScreen()
+{
+    fullScreen = false;
+    leaveFullScreenKey->setEnabled(false);
+    lyricsLabel->setFrameStyle(lyricsFrame);
+    for (QWidget *bar : std::as_const(hiddenBars))
+        bar->show();
+    hiddenBars.clear();
+    setWindowState(normalState); // the window system puts back the place full screen left
 }
 
 void MainWindow::loadFile(const QString &name)
 {
     menu->load(name);
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!PlayListWindow::openableFiles(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent *event)
+{
+    const QStringList files = PlayListWindow::openableFiles(event->mimeData());
+    if (files.isEmpty())
+        return;
+    event->acceptProposedAction();
+    // After the drop has finished: loading may show a box, and the program the files came from
+    // waits until the drop returns.
+    QMetaObject::invokeMethod(
+        this, [this, file = files.first()] { loadFile(file); }, Qt::QueuedConnection);
 }
 
 QString MainWindow::formatTime(int frames)
@@ -180,12 +216,7 @@ QString MainWindow::formatTime(int frames)
 
 QPixmap MainWindow::applicationIcon()
 {
-    QImage image(32, 32, QImage::Format_ARGB32);
-    for (int row = 0; row < 32; ++row) {
-        for (int column = 0; column < 32; ++column)
-            image.setPixel(column, row, iconPalette[iconTable[row][column] - '0']);
-    }
-    return QPixmap::fromImage(image);
+    return QPixmap::fromImage(ApplicationIcon::image());
 }
 
 void MainWindow::setTransportAllowed(bool allowed)
@@ -229,6 +260,7 @@ void MainWindow::loadSong(const QString &file, int startFrame)
         stopPending = false;
     }
     song->updateControls();
+    mpris->setSong(song, startFrame);
 }
 
 // The fourteen connections of one engine and its asking for a pass, made afresh for every engine.
@@ -256,6 +288,7 @@ void MainWindow::deleteSong()
 {
     delete song;
     song = nullptr;
+    mpris->setSong(nullptr, 0);
 }
 
 // One pass: the first pending request in priority order, or else a pump of the engine.
@@ -405,16 +438,19 @@ void MainWindow::advanced()
     advancedWindow->show();
 }
 
+// Full screen's own moves and resizes are not stored.
 void MainWindow::moveEvent(QMoveEvent *)
 {
-    QMutexLocker locker(&mutex); // guards the timer
-    geometryTimer.start();
+    QMutexLocker locker(&mutex); // guards the timer and the full-screen flag
+    if (!fullScreen)
+        geometryTimer.start();
 }
 
 void MainWindow::resizeEvent(QResizeEvent *)
 {
-    QMutexLocker locker(&mutex); // guards the timer
-    geometryTimer.start(); // the lyrics display redraws itself at its new size
+    QMutexLocker locker(&mutex); // guards the timer and the full-screen flag
+    if (!fullScreen)
+        geometryTimer.start(); // the lyrics display redraws itself at its new size
 }
 
 // Stops and deletes the engine, closes the playlist window (which may first offer to save a

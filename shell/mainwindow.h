@@ -4,7 +4,9 @@
 #include "recursivemutex.h"
 #include "singleinstance.h"
 
+#include <QList>
 #include <QMainWindow>
+#include <QRect>
 #include <QStringList>
 #include <QTimer>
 
@@ -14,8 +16,10 @@ class AdvancedPreferencesWindow;
 class LyricsLabel;
 class Menu;
 class MP3Object;
+class Mpris;
 class PlayListWindow;
 class QLabel;
+class QShortcut;
 class Toolbar;
 
 // The player's main window and the coordinator of the whole program: it builds the lyrics
@@ -46,6 +50,9 @@ protected:
     void moveEvent(QMoveEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    // The first song or list dropped opens as if chosen with "&Load".
+    void dropEvent(QDropEvent *event) override;
 
 private slots:
     void playlistchanged();
@@ -56,6 +63,8 @@ private slots:
     void EndOfSong();
     void MP3StopRequest();
     void advanced();
+    // F11, a double click on the lyrics, and Escape while in full screen.
+    void toggleFullScreen();
 
 private:
     friend class SingleInstance<MainWindow>;
@@ -67,6 +76,8 @@ private:
 
     void placeFromPreferences();
     void storeGeometry();
+    void enterFullScreen();
+    void leaveFullScreen();
     void loadSong(const QString &file, int startFrame);
     void connectSong();
     void deleteSong();
@@ -86,6 +97,7 @@ private:
     PlayListWindow *playListWindow = nullptr;
     QTimer timer{this}; // single shot; the window's child "passTimer"
     QLabel *timeLabel = nullptr;
+    Mpris *mpris = nullptr; // child; offers the player on the session bus
     bool endOfSongPending = false;
     bool closing = false;
     bool stopPending = false;
@@ -97,7 +109,15 @@ private:
     QStringList failedSongs;
     bool halted = false;
     // The window's size and place are stored once it has settled, not on every step of a drag.
-    QTimer geometryTimer;
+    QTimer geometryTimer{this}; // the window's child "geometryTimer"
+    // Full screen shows the lyrics alone on the whole screen, for singing along on a television.
+    // Meanwhile the place it left is the one stored.
+    bool fullScreen = false;
+    QRect normalPlace; // as stored: the frame's place, the size inside it
+    Qt::WindowStates normalState = Qt::WindowNoState;
+    QList<QWidget *> hiddenBars; // the bars full screen hid, shown again on leaving
+    int lyricsFrame = 0;
+    QShortcut *leaveFullScreenKey = nullptr; // Escape, enabled only in full screen
 };
 
 #endif // MAINWINDOW_H

@@ -1,5 +1,6 @@
 #include "menu.h"
 
+#include "m3ureader.h"
 #include "playlistwindow.h"
 #include "preferences.h"
 
@@ -85,6 +86,8 @@ void Menu::load()
         loadDialog = new QFileDialog(this, QString(), Preferences::Instance()->lastDirectory(),
                                      QStringLiteral("*.mp3 *.playlist"));
         loadDialog->setObjectName(QStringLiteral("MainWindowLoadFile"));
+        // M3U lists of other players are a second choice after our own files.
+        loadDialog->setNameFilters({QStringLiteral("*.mp3 *.playlist"), M3uReader::nameFilter()});
         loadDialog->setModal(true);
         loadDialog->setFileMode(QFileDialog::ExistingFile);
         // Qt's own dialog, the same on every desktop and reachable by its object name.

@@ -1,6 +1,7 @@
 #include "kwo_imcx.h"
 
 #include "contentstreamdecoder.h"
+#include "ontimeevents.h"
 #include "songlyrics.h"
 
 #include <QFile>
@@ -12,29 +13,50 @@ ContentStreamDecoder decoder;
 IMCXGuiSink *sink = nullptr;
 bool hasCarry = false; // an odd byte left over from the previous call
 quint8 carry = 0;
+// The song's own lyrics, read when it opened: what the stream brings late is shown on its frame
+// from here instead (the first page, whose text follows the header, always is).
+OnTimeEvents onTime;
+qint32 frame = 0; // frames fed since the song opened, one per unit
 
 void startFresh()
 {
     decoder.reset();
     hasCarry = false;
     carry = 0;
+    onTime = OnTimeEvents();
+    frame = 0;
 }
 
-// Feeds one unit; returns the number of sink calls it made.
+int32_t showPage(const QString &page)
+{
+    sink->showText(reinterpret_cast<const char16_t *>(page.utf16()));
+    return 1;
+}
+
+int32_t highlight(int start, int end)
+{
+    sink->setHighlight(start, end - start);
+    return 1;
+}
+
+// Feeds one frame's unit; returns the number of sink calls it made.
 int32_t feedUnit(quint8 b0, quint8 b1)
 {
-    const ContentStreamDecoder::Step step = decoder.feed(b0, b1);
+    ++frame;
+    ContentStreamDecoder::Step step = decoder.feed(b0, b1);
+    if (onTime.onlyRepeatsAt(frame))
+        step = {};
+    const QVector<DisplayEvent> late = onTime.takeLateUpTo(frame);
     if (!sink)
         return 0;
     int32_t calls = 0;
-    if (step.pageShown) {
-        sink->showText(reinterpret_cast<const char16_t *>(decoder.page().utf16()));
-        ++calls;
-    }
-    if (step.highlightSet) {
-        sink->setHighlight(decoder.highlightStart(),
-                           decoder.highlightEnd() - decoder.highlightStart());
-        ++calls;
+    if (step.pageShown)
+        calls += showPage(decoder.page());
+    if (step.highlightSet)
+        calls += highlight(decoder.highlightStart(), decoder.highlightEnd());
+    for (const DisplayEvent &e : late) {
+        calls += e.kind == DisplayEvent::Kind::Page ? showPage(e.page)
+                                                    : highlight(e.highlightStart, e.highlightEnd);
     }
     return calls;
 }
@@ -45,7 +67,11 @@ int32_t IMCX_InitDecoder(const char *path)
     startFresh();
     if (!path)
         return 0;
-    return SongLyrics::forSong(QFile::decodeName(path)).hasLyrics() ? 1 : 0;
+    const SongLyrics lyrics = SongLyrics::forSong(QFile::decodeName(path));
+    if (!lyrics.hasLyrics())
+        return 0;
+    onTime = OnTimeEvents(ContentStream::encode(lyrics.timeline()));
+    return 1;
 }
 
 int32_t IMCX_InitGUI(IMCXGuiSink *guiSink)

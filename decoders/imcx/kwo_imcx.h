@@ -30,7 +30,10 @@ public:
 extern "C" {
 
 /* Starts a fresh decoder for a song (path in the local 8-bit file-name encoding). Nonzero when
- * the song has lyrics; either way the bytes fed from now on are decoded as a new stream. */
+ * the song has lyrics; either way the bytes fed from now on are decoded as a new stream. With
+ * the lyrics read here, an event the stream brings late (the first page always is, its text
+ * following the header) is shown on its own frame instead, and the stream's repeat skipped: the
+ * units fed count the frames from 1. */
 KWO_IMCX_API int32_t IMCX_InitDecoder(const char *path);
 /* Sets the sink that receives pages and highlights (null: none). Returns nonzero when set. */
 KWO_IMCX_API int32_t IMCX_InitGUI(IMCXGuiSink *sink);

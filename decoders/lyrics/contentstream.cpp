@@ -35,6 +35,14 @@ struct Registers
     quint16 start = 0;
 };
 
+// The first page at or after index from (events.size() when none).
+int nextPage(const QVector<ContentStream::ScheduledEvent> &events, int from)
+{
+    while (from < events.size() && events[from].event.kind != DisplayEvent::Kind::Page)
+        ++from;
+    return int(from);
+}
+
 } // namespace
 
 ContentStream ContentStream::encode(const DisplayTimeline &timeline)
@@ -68,6 +76,7 @@ ContentStream ContentStream::encode(const DisplayTimeline &timeline)
     }
     QVector<ScheduledEvent> &events = stream.scheduled;
     const int n = int(events.size());
+    QVector<bool> dropped(n, false); // pages that would be obsolete on arrival, with their highlights
 
     qint32 frame = 1;
     auto emitUnit = [&](quint8 b0, quint8 b1) {
@@ -104,12 +113,23 @@ ContentStream ContentStream::encode(const DisplayTimeline &timeline)
     int groupOf = -1, through = -1, shown = -1;
     bool frozen = false; // register units went out for the group: it takes no more events
     while (next < n) {
-        // The next page's text may go out now: the page before it is already on screen.
+        // The next page's text may go out now: the page before it is already on screen. A page
+        // whose successor is due before its own text could be through would only flash by: it is
+        // dropped with its highlights, so under overload the display stays one page behind at most.
         if (textPage < next) {
-            textPage = next;
-            while (textPage < n && events[textPage].event.kind != DisplayEvent::Kind::Page)
-                ++textPage;
+            textPage = nextPage(events, next);
+            for (int after = nextPage(events, textPage + 1);
+                 after < n && events[after].wantedFrame <= frame + (text[textPage].size() + 1) / 2;
+                 after = nextPage(events, after + 1)) {
+                for (int k = textPage; k < after; ++k)
+                    dropped[k] = true;
+                textPage = after;
+            }
             textSent = 0;
+        }
+        if (dropped[next]) {
+            events[next++].superseded = true;
+            continue;
         }
         const bool textDone = textPage == n || textSent >= text[textPage].size();
 
@@ -165,6 +185,11 @@ ContentStream ContentStream::encode(const DisplayTimeline &timeline)
             continue;
         }
         frame = std::max(frame, first.wantedFrame); // nothing to send until then
+    }
+    // A dropped event's successor stands in for it on the display.
+    for (int k = n - 2; k >= 0; --k) {
+        if (dropped[k])
+            events[k].frame = events[k + 1].frame;
     }
     return stream;
 }

@@ -17,7 +17,9 @@ public:
         DisplayEvent event;      // as sent: page text cut to the stream's page limit
         qint32 wantedFrame = 0;  // the frame its time belongs to
         qint32 frame = 0;        // the frame at which the display shows it (or its successor)
-        bool superseded = false; // a highlight replaced by what fell due in the same frame
+        // replaced before it was seen: a highlight by what fell due in the same frame, or a page
+        // (with its highlights) dropped because the page after it was due before it could be
+        bool superseded = false;
 
         qint32 lateBy() const { return frame - wantedFrame; }
     };

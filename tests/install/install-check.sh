@@ -22,6 +22,20 @@ done
 
 [ -s "$prefix/share/vantrelkivo/demo/vantrel-kivo-demo.mp3" ] || fail "the demo song is not installed"
 
+# The desktop's menu entry starts the installed player and shows its icon, 32 x 32 and scalable;
+# .playlist files are given their own type.
+entry="$prefix/share/applications/vantrelkivo.desktop"
+[ -s "$entry" ] || fail "the desktop entry is not installed"
+program=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$entry")
+[ -x "$prefix/bin/$program" ] || fail "the desktop entry starts '$program', which is not installed"
+icon=$(sed -n 's/^Icon=//p' "$entry")
+icons="$prefix/share/icons/hicolor"
+[ "$(od -An -tx1 -j16 -N8 "$icons/32x32/apps/$icon.png" | tr -d ' \n')" = 0000002000000020 ] ||
+    fail "no 32 x 32 PNG icon '$icon'"
+grep -q '<svg .*width="32"' "$icons/scalable/apps/$icon.svg" || fail "no scalable icon '$icon'"
+grep -q 'pattern="\*\.playlist"' "$prefix/share/mime/packages/vantrelkivo.xml" ||
+    fail "the .playlist file type is not installed"
+
 "$makesong" "$work/song.mp3" 2
 printf '[00:00.50]Hello there\n[00:01.20]Second line\n' > "$work/song.lrc"
 "$prefix/bin/kivo-lyrics" embed "$work/song.mp3" "$work/song.lrc" || fail "embed failed"

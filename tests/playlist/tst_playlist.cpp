@@ -1,7 +1,9 @@
-// The playlist: its file format byte by byte and against hostile files, the window's operations
-// as the user sees them (rows, buttons, changed() signals), opening by extension, the close
-// prompt and the reusable dialogs, all driven through object names.
+// The playlist: its file format byte by byte and against hostile files, M3U lists as other
+// players write them, the window's operations as the user sees them (rows, buttons, changed()
+// signals), opening by extension, drops, the close prompt and the reusable dialogs, all driven
+// through object names.
 
+#include "m3ureader.h"
 #include "modalanswers.h"
 #include "playlistfile.h"
 #include "playlistmenu.h"
@@ -16,6 +18,7 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -55,10 +58,14 @@ private slots:
     void goldenBytes();
     void hostileFiles_data();
     void hostileFiles();
+    void m3uFiles_data();
+    void m3uFiles();
     void operations_data();
     void operations();
     void openFile_data();
     void openFile();
+    void drops_data();
+    void drops();
     void closePrompt_data();
     void closePrompt();
     void dialogs_data();
@@ -238,6 +245,68 @@ void TestPlayList::hostileFiles()
     QCOMPARE(songs, read.isEmpty() ? QStringList{"kept"} : read);
 }
 
+void TestPlayList::m3uFiles_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("songs"); // relative ones in the test's folder
+    QTest::addColumn<QString>("failure");   // empty: the read succeeds
+    QTest::addRow("comments, relative, absolute, BOM")
+        << "list.m3u8"
+        << QByteArray("\xef\xbb\xbf#EXTM3U\n#EXTINF:61,A - B\na.mp3\n\nsub/../b.mp3\n/m/c.mp3\n")
+        << QStringList{"a.mp3", "b.mp3", "/m/c.mp3"} << "";
+    QTest::addRow("file URLs with escapes; other URLs skipped")
+        << "urls.m3u"
+        << QByteArray("file:///m/My%20Song%20%C3%A9.mp3\nFILE://localhost/m/%23.mp3\n"
+                      "file:rel.mp3\nhttp://radio.example/stream\n")
+        << QStringList{"/m/My Song \u00e9.mp3", "/m/#.mp3", "rel.mp3"} << "";
+    QTest::addRow("CRLF, blanks, Windows separators")
+        << "crlf.m3u" << QByteArray("#EXTM3U\r\n sub\\a.mp3 \r\n\r\nb.mp3\r\n")
+        << QStringList{"sub/a.mp3", "b.mp3"} << "";
+    QTest::addRow("UTF-8 .m3u") << "utf8.m3u" << QByteArray("Caf\xc3\xa9 d\xc3\xa9j\xc3\xa0.mp3")
+                                << QStringList{"Caf\u00e9 d\u00e9j\u00e0.mp3"} << "";
+    QTest::addRow("Latin-1 .m3u")
+        << "latin1.m3u"
+        << QByteArray("Chansons fran\xe7\x61ises/Caf\xe9 de la gare.mp3\n"
+                      "D\xe9j\xe0 vu, \xe9t\xe9.mp3\n")
+        << QStringList{"Chansons fran\u00e7aises/Caf\u00e9 de la gare.mp3",
+                       "D\u00e9j\u00e0 vu, \u00e9t\u00e9.mp3"}
+        << "";
+    QTest::addRow("UTF-16 with BOM") << "utf16.m3u" << hex("FFFE 6100 2E00 6D00 7000 3300")
+                                     << QStringList{"a.mp3"} << "";
+    QTest::addRow("empty") << "empty.m3u" << QByteArray() << QStringList() << "";
+    QTest::addRow("huge line, control characters skipped")
+        << "huge.m3u8" << QByteArray(1 << 20, 'x') + "\na\tb.mp3\nc\x01.mp3\nd.mp3"
+        << QStringList{"d.mp3"} << "";
+    QTest::addRow("NULs: not text") << "nul.m3u" << QByteArray("a.mp3\n\0\0\0\x7f\x45LF\xff\n", 14)
+                                    << QStringList() << "It is not a text file.";
+    QTest::addRow("too large") << "large.m3u" << QByteArray(M3uReader::maxBytes + 1, '#')
+                               << QStringList() << "It is too large to be a playlist.";
+    QTest::addRow("entries past the limit ignored")
+        << "long.m3u" << QByteArray("a.mp3\n").repeated(M3uReader::maxEntries + 1)
+        << QStringList(M3uReader::maxEntries, "a.mp3") << "";
+}
+
+void TestPlayList::m3uFiles()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, songs);
+    QFETCH(QString, failure);
+    QFile file(name);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    file.close();
+    for (QString &song : songs)
+        song = QDir(folder.path()).absoluteFilePath(song);
+    if (songs.size() == M3uReader::maxEntries)
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("Only the first"));
+    QStringList read{"kept"};
+    QString why;
+    QCOMPARE(M3uReader::read(name, read, why), failure.isEmpty());
+    QCOMPARE(why, failure);
+    QCOMPARE(read, failure.isEmpty() ? songs : QStringList{"kept"});
+}
+
 void TestPlayList::operations_data()
 {
     QTest::addColumn<QString>("songs");
@@ -353,6 +422,49 @@ void TestPlayList::openFile()
     QCOMPARE(changed.count(), changes);
 }
 
+void TestPlayList::drops_data()
+{
+    QTest::addColumn<QStringList>("files"); // dropped from the test's folder
+    QTest::addColumn<QString>("after");
+    QTest::addColumn<bool>("prompt"); // closing then asks to save the list
+    QTest::addRow("two songs appended") << QStringList{"one.mp3", "notes.txt", "two.mp3"}
+                                        << "*a /one.mp3 /two.mp3" << true;
+    QTest::addRow("a .playlist opens") << QStringList{"mix.playlist"} << "*a b" << false;
+    QTest::addRow("an M3U list opens, changed") << QStringList{"mix.m3u"} << "*/c.mp3" << true;
+    QTest::addRow("nothing to open") << QStringList{"notes.txt"} << "*a" << false;
+}
+
+void TestPlayList::drops()
+{
+    QFETCH(QStringList, files);
+    QFETCH(QString, after);
+    QFETCH(bool, prompt);
+    for (auto [name, bytes] : {std::pair{"start.playlist", PlayListFile::encode({"a"})},
+                               {"mix.playlist", PlayListFile::encode({"a", "b"})},
+                               {"mix.m3u", QByteArray("#EXTM3U\nc.mp3\n")}}) {
+        QFile file{QLatin1String(name)};
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    }
+    window->openFile("start.playlist"); // "*a", unchanged since loaded
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const QString &file : files)
+        urls << QUrl::fromLocalFile(folder.filePath(file));
+    data.setUrls(urls);
+    QDragEnterEvent enter({5, 5}, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window, &enter);
+    QCOMPARE(enter.isAccepted(), after != "*a");
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window, &drop);
+    QCoreApplication::processEvents(); // the drop is carried out once it has returned
+    QCOMPARE(rows(), rowsOf(after.replace("/", folder.path() + '/')));
+
+    Answers answers(prompt ? QStringList{"PlayListChangedBox=no"} : QStringList());
+    QVERIFY(window->close());
+    QCOMPARE(answers.steps.join(','), QString());
+    QCOMPARE(answers.unexpected.join(','), QString());
+}
+
 void TestPlayList::closePrompt_data()
 {
     QTest::addColumn<bool>("changed");
@@ -410,12 +522,13 @@ void TestPlayList::dialogs_data()
 {
     QTest::addColumn<QString>("trigger");
     QTest::addColumn<QString>("dialog");
-    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QString>("filters"); // "|" between choices
     QTest::addColumn<QStringList>("chosen");
     QTest::addColumn<QString>("after"); // empty: saved, a suffix other than ".playlist" kept
     const QStringList songs{"one.mp3", "two.mp3"};
-    QTest::addRow("open") << "&Open" << "PlayListMenuOpenFileDialog" << "*.mp3 *.playlist"
-                          << songs << "*two.mp3";
+    QTest::addRow("open") << "&Open" << "PlayListMenuOpenFileDialog"
+                          << "*.mp3 *.playlist|M3U playlists (*.m3u *.m3u8)" << songs
+                          << "*two.mp3";
     QTest::addRow("add") << "Add Files" << "PlayListToolbarAddFileDialog" << "*.mp3" << songs
                          << "*one.mp3 two.mp3";
     QTest::addRow("save") << "&Save" << "PlayListMenuSavePlayListDialog" << "*.playlist"
@@ -426,7 +539,7 @@ void TestPlayList::dialogs()
 {
     QFETCH(QString, trigger);
     QFETCH(QString, dialog);
-    QFETCH(QString, filter);
+    QFETCH(QString, filters);
     QFETCH(QStringList, chosen);
     QFETCH(QString, after);
     for (const char *name : {"one.mp3", "two.mp3"}) {
@@ -439,7 +552,7 @@ void TestPlayList::dialogs()
     QCOMPARE(answers.steps.join(','), QString());
     QCOMPARE(answers.unexpected.join(','), QString());
     QCOMPARE(answers.seen[0], answers.seen[1]);
-    QCOMPARE(static_cast<QFileDialog *>(answers.seen[0])->nameFilters(), QStringList{filter});
+    QCOMPARE(static_cast<QFileDialog *>(answers.seen[0])->nameFilters(), filters.split('|'));
     QCOMPARE(rows(), rowsOf(after, folder.path() + '/'));
     QCOMPARE(preferences->lastDirectory(), folder.path() + '/');
     QCOMPARE(QFile::exists(chosen[1] + ".playlist"), after.isEmpty());

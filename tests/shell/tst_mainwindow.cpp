@@ -14,12 +14,15 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSlider>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QToolBar>
 #include <QToolButton>
 #include <QtTest>
 
@@ -135,6 +138,8 @@ private slots:
     void unplayableSongsAreSkippedThenPlaybackHalts();
     void menuChoicesAreStored();
     void advancedWindowStoresTheNextSongsBuffers();
+    void lyricsFullScreen_data();
+    void lyricsFullScreen();
 
 private:
     QTemporaryDir dir;
@@ -312,8 +317,8 @@ void TestMainWindow::unplayableSongsAreSkippedThenPlaybackHalts()
     QVERIFY(!button("Play")->isEnabled());
 }
 
-// Font and colours stored and redrawn, a cancelled colour kept, the load dialog reused, the
-// about box's ten lines.
+// Font and colours stored and redrawn, a cancelled colour kept, the load dialog reused, a drop
+// loading its first song, the about box's ten lines.
 void TestMainWindow::menuChoicesAreStored()
 {
     Preferences *preferences = Preferences::Instance();
@@ -339,6 +344,18 @@ void TestMainWindow::menuChoicesAreStored()
     QCOMPARE(preferences->lastFile(), dir.filePath("b.mp3"));
     QCOMPARE(preferences->lastDirectory(), dir.path() + '/');
     QCOMPARE(PlayListWindow::Instance()->currentSongFile(), dir.filePath("b.mp3"));
+    QCOMPARE(static_cast<QFileDialog *>(answers.seen.value(3))->nameFilters(),
+             QStringList({"*.mp3 *.playlist", "M3U playlists (*.m3u *.m3u8)"}));
+    QMimeData dropped;
+    dropped.setUrls({QUrl::fromLocalFile(dir.filePath("a.mp3")),
+                     QUrl::fromLocalFile(dir.filePath("b.mp3"))});
+    QDragEnterEvent enter({5, 5}, Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window, &enter); // a drop is delivered only after one
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window, &drop);
+    QCoreApplication::processEvents(); // the drop is carried out once it has returned
+    QCOMPARE(preferences->lastFile(), dir.filePath("a.mp3"));
+    QCOMPARE(PlayListWindow::Instance()->songCount(), 1);
 
     trigger("&About");
     const QStringList about = answers.texts.value(0).split('\n');
@@ -380,6 +397,50 @@ void TestMainWindow::advancedWindowStoresTheNextSongsBuffers()
     QCOMPARE(preferences->autoPlay(), !autoPlay);
     trigger("A&dvanced Settings");
     QCOMPARE(sizeSlider->value(), size);
+}
+
+void TestMainWindow::lyricsFullScreen_data()
+{
+    QTest::addColumn<bool>("byDoubleClick");
+    QTest::addColumn<int>("leaveKey");
+    QTest::addRow("F11, then Escape") << false << int(Qt::Key_Escape);
+    QTest::addRow("double click, then F11") << true << int(Qt::Key_F11);
+}
+
+// The lyrics alone on the whole screen and back to the window as it was. Full screen's own size
+// and place are never stored, also when the window closes in full screen.
+void TestMainWindow::lyricsFullScreen()
+{
+    QFETCH(bool, byDoubleClick);
+    QFETCH(int, leaveKey);
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    auto *lyrics = window->findChild<LyricsLabel *>();
+    const QWidget *bars[] = {window->menuBar(), window->findChild<QToolBar *>(),
+                             window->statusBar()};
+    const QRect place(window->pos(), window->size());
+    for (const bool leave : {true, false}) {
+        if (byDoubleClick)
+            QTest::mouseDClick(lyrics, Qt::LeftButton);
+        else
+            QTest::keyClick(window, Qt::Key_F11);
+        QTRY_COMPARE(window->geometry(), window->screen()->geometry());
+        QCOMPARE(lyrics->geometry(), window->rect());
+        QCOMPARE(lyrics->pixmap().deviceIndependentSize().toSize(), window->size());
+        for (const QWidget *bar : bars)
+            QVERIFY(bar->isHidden());
+        QVERIFY(!window->findChild<QTimer *>("geometryTimer")->isActive());
+        if (!leave)
+            break;
+        QTest::keyClick(window, Qt::Key(leaveKey));
+        QTRY_COMPARE(QRect(window->pos(), window->size()), place);
+        for (const QWidget *bar : bars)
+            QVERIFY(!bar->isHidden());
+    }
+    window->close();
+    const Preferences *preferences = Preferences::Instance();
+    QCOMPARE(QRect(preferences->mainWindowPosition(),
+                   QSize(preferences->mainWindowWidth(), preferences->mainWindowHeight())),
+             place);
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -2,8 +2,10 @@
 // frame by frame through the kwo_imcx library, and what the library makes of any bytes.
 #include "contenttimeline.h"
 #include "kwo_imcx.h"
+#include "songlyrics.h"
 
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace ContentTimeline;
@@ -41,6 +43,8 @@ private slots:
     void decoderRules();
     void flushStartsAFreshSong();
     void anyBytesAreSafe();
+    void everyEventOnItsFrame_data();
+    void everyEventOnItsFrame();
 
 private:
     static QString describe(qint32 frame, const DisplayEvent &e)
@@ -241,6 +245,71 @@ void TestContentStream::anyBytesAreSafe()
         feed(bytes, 1 + round % 3);
         QVERIFY2(!outside, qPrintable(QStringLiteral("round %1").arg(round)));
     }
+}
+
+void TestContentStream::everyEventOnItsFrame_data()
+{
+    // A song's lyrics as an LRC file beside it. The stream alone brings the first page late (its
+    // text follows the header) and, when words come faster than two bytes a frame carry their
+    // pages, falls behind; the library, which reads the song's lyrics when it opens, shows what
+    // the stream brings late on its own frame.
+    QTest::addColumn<QByteArray>("lrc");
+    QTest::addColumn<int>("streamLateAtMost"); // frames, the stream alone
+    QTest::addRow("first word sung at 0.5 s")
+        << QByteArray("[00:00.50]<00:00.50>Sing <00:00.90>now <00:01.30>\n"
+                      "[00:01.40]<00:01.40>the <00:01.80>end <00:02.20>\n")
+        << 40;
+    QByteArray fast; // 48 lines of 56 bytes, one every 0.4 s: a page of text every 1.6 s needs 2.9 s
+    for (int line = 0; line < 48; ++line) {
+        const int ms = 400 * line;
+        fast += QStringLiteral("[%1:%2.%3]").arg(ms / 60000, 2, 10, QChar('0'))
+                    .arg(ms / 1000 % 60, 2, 10, QChar('0')).arg(ms % 1000 / 10, 2, 10, QChar('0'))
+                    .toUtf8() +
+                QByteArray("quick words ").repeated(4) + QByteArray::number(line).rightJustified(8) +
+                "\n";
+    }
+    QTest::addRow("words faster than the stream") << fast << 3 * 56 * 4 / 2;
+}
+
+void TestContentStream::everyEventOnItsFrame()
+{
+    QFETCH(QByteArray, lrc);
+    QFETCH(int, streamLateAtMost);
+    QTemporaryDir dir;
+    QFile sidecar(dir.filePath("song.lrc"));
+    QVERIFY(sidecar.open(QIODevice::WriteOnly) && sidecar.write(lrc) == lrc.size());
+    sidecar.close();
+    const QByteArray song = QFile::encodeName(dir.filePath("song.mp3"));
+    const DisplayTimeline timeline = SongLyrics::forSong(dir.filePath("song.mp3")).timeline();
+    const ContentStream stream = ContentStream::encode(timeline);
+    const QByteArray bytes = streamBytes(stream) + QByteArray(100, '\0');
+
+    // What the display must show at every frame: every event due by then applied in order.
+    QVERIFY(IMCX_InitDecoder(song.constData()));
+    DisplayEvent due{DisplayEvent::Kind::Page, 0, QString()};
+    int event = 0;
+    for (frame = 1; 2 * frame <= bytes.size(); ++frame) {
+        IMCX_Decoder(reinterpret_cast<const uint8_t *>(bytes.constData()) + 2 * frame - 2, 2);
+        for (; event < timeline.size() && FrameTiming::frameForMs(timeline[event].ms) <= frame;
+             ++event) {
+            const DisplayEvent &e = timeline[event];
+            if (e.kind == DisplayEvent::Kind::Page)
+                due.page = e.page, due.highlightStart = due.highlightEnd = 0;
+            else
+                due.highlightStart = e.highlightStart, due.highlightEnd = e.highlightEnd;
+        }
+        QCOMPARE(QStringLiteral("%1: %2 %3-%4").arg(frame).arg(shown).arg(start).arg(end),
+                 QStringLiteral("%1: %2 %3-%4")
+                     .arg(frame)
+                     .arg(due.page)
+                     .arg(due.highlightStart)
+                     .arg(due.highlightEnd));
+    }
+    // The stream alone: late, but by a bounded number of frames, however long the song.
+    int late = 0;
+    for (const ContentStream::ScheduledEvent &s : stream.events())
+        late = s.superseded ? late : std::max(late, s.lateBy());
+    QVERIFY2(late > 0 && late <= streamLateAtMost, qPrintable(QStringLiteral("%1 late").arg(late)));
 }
 
 QTEST_GUILESS_MAIN(TestContentStream)
