@@ -324,6 +324,8 @@ void MP3Object::handOver()
             usedList.push_back(std::move(buffer));
         }
     }
+    if (fullList.empty() && !decoder->hasMoreFrames() && transport == Transport::Playing && output)
+        output->finishSound(); // the device plays the rest without waiting for more
     // The song has ended once every frame is decoded and handed over, and the sound last
     // delivered has gone into the device stream: deleting the engine then cuts nothing off.
     if (fullList.empty() && !decoder->hasMoreFrames() && !(output && output->hasUnplayedBuffer()))
