@@ -76,7 +76,7 @@ MP3Object::MP3Object(const QString &fileName, int startFrame) : songPath(fileNam
     skipTo(startFrame);
 }
 
-// Only a changed buffer size (or an unusual song) needs a new device; closing the old one then
+// Only an unusual song (another rate or channel count) needs a new device; closing the old one then
 // waits for SDL's audio thread.
 void MP3Object::obtainOutput()
 {

@@ -18,7 +18,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <limits>
 
 std::atomic<bool> audioFeedActive{false};
 
@@ -372,8 +371,8 @@ void SoundOutput::feed(std::uint8_t *stream, int length)
         return;
     }
     playSlice(stream, length);
-    if (passWanted)
-        passWanted(); // a buffer to recycle, or the end of the song to report
+    if (queue.isEmpty() && passWanted)
+        passWanted(); // perhaps the end of the song to report
 }
 
 void SoundOutput::playSlice(std::uint8_t *stream, int length)

@@ -37,6 +37,9 @@ extern std::atomic<bool> audioFeedActive;
 // sound queued before the frame and the device's own latency. Modes: idle (the device runs
 // silent, the queue is dropped), playing, paused.
 //
+// The callback processes each slice with the object's lock held (a millisecond or two when the
+// key is moved), so a delivery may wait that long.
+//
 // The mode operations, deliver and stampOnly run on the GUI thread and never hold the object's
 // lock while calling into SDL, so a callback waiting for data can always be reached and ended.
 class SoundOutput
@@ -66,9 +69,9 @@ public:
     // The end of an engine: idle, the sound not yet in the device stream dropped, setPassWanted
     // forgotten, so that nothing of the song is heard after it and nobody is woken for it.
     void endSong();
-    // The device is open for streamInfo's rate and channels and for the installed buffer size.
+    // The device is open for streamInfo's rate and channels.
     bool suits(const StreamInfo &streamInfo) const;
-    // wake runs on the audio thread whenever the callback asks for a buffer or has taken one, so
+    // wake runs on the audio thread whenever the callback asks for a buffer or has played all, so
     // that the pump can run then instead of looking all the time; it must not block (a queued
     // call to the GUI thread). Empty: nobody is told.
     void setPassWanted(std::function<void()> wake);
@@ -93,7 +96,8 @@ public:
     // pace, without sound; used by fast forward.
     void stampOnly(SoundBuffer *buffer, QList<ContentStamp *> *contentList);
 
-    // Due time of frame index of a buffer stamped for fast forward, after the last request: (index + frames) quarter frame times less one frame time.
+    // Due time of frame index of a buffer stamped for fast forward, after the last request:
+    // (index + frames) quarter frame times less one frame time.
     static qint64 stampOnlyDueOffset(int index, int frames);
 
 private:
