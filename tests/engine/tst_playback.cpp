@@ -71,11 +71,19 @@ double frequency(const QList<int> &left, int from, int to, int rate)
     return crossings > 1 ? (crossings - 1) * rate / (last - first) : 0;
 }
 
-// Pumps the engine as the main window does until it stands at frame.
+// One pass of the pump, then a pause: a pump that never lets go of the output's lock would keep
+// the device from it (the main window pumps only when there is work).
+void pump(MP3Object *engine)
+{
+    engine->timergo();
+    QThread::usleep(200);
+}
+
+// Pumps the engine until it stands at frame.
 void pumpTo(MP3Object *engine, int frame)
 {
     while (engine->position() < frame)
-        engine->timergo();
+        pump(engine);
 }
 
 } // namespace
@@ -94,8 +102,10 @@ private slots:
 };
 
 // Played from start to EOS(), stopped, left idle for a few callbacks and deleted, as the main
-// window does, and the device closed at shut-down: the device got every decoded frame once, in order, with nothing in between and
-// only silence around it (SDL hands each callback the stream as the last one left it). The name
+// window does, and the device closed at shut-down: the device got every decoded frame once, in
+// order, with nothing in between and only silence around it (SDL hands each callback the stream
+// as the last one left it); with the key at 0 and the vocals kept, the processing stage changes
+// not a bit. The name
 // lies outside Latin-1, as is common in karaoke collections; the lyrics beside it light their
 // second line when its frame is heard, not before.
 void TestPlayback::songReachesTheDeviceWhole_data()
@@ -110,7 +120,7 @@ void TestPlayback::songReachesTheDeviceWhole()
 {
     QFETCH(double, seconds);
     QFETCH(int, bufferSize);
-    EngineTestEnvironment environment;
+    EngineTestEnvironment environment(26); // about one period a period: stamps fall due in time
     environment.setBuffers(bufferSize, 6);
     const QString song = environment.filePath(QStringLiteral("Ночь 夜 ♫.mp3"));
     Mp3Fixtures::Sine sine;
@@ -130,10 +140,13 @@ void TestPlayback::songReachesTheDeviceWhole()
             [&shown](LyricsData *page) { shown << page; });
     int litAt = 0; // the position after the pass that lit the second line
     engine->Play();
-    while (!ends || !litAt) {
-        engine->timergo();
-        if (!litAt && !shown.isEmpty() && shown.last()->highlightEnd > 6)
+    bool lit = false;
+    while (!ends || !lit) {
+        pump(engine);
+        if (!lit && !shown.isEmpty() && shown.last()->highlightEnd > 6) {
+            lit = true;
             litAt = engine->position();
+        }
     }
     QCOMPARE(shown.first()->text, QStringLiteral("Hello\nWorld"));
     QCOMPARE(shown.first()->highlightEnd, 5);
@@ -262,10 +275,9 @@ void TestPlayback::keyMovesPitchNotTime()
     connect(engine, &MP3Object::EOS, engine, [&ended] { ended = true; });
     engine->Play();
     while (!ended) {
-        engine->timergo();
+        pump(engine);
         if (engine->position() >= 25)
             SoundSettings::setKey(laterKey);
-        QThread::usleep(1000);
     }
     delete engine;
     SingleInstance<SoundOutput>::destroy();
