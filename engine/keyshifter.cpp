@@ -14,7 +14,7 @@ constexpr int block = 512;
 constexpr RubberBandStretcher::Options options =
     RubberBandStretcher::OptionProcessRealTime | RubberBandStretcher::OptionEngineFaster |
     RubberBandStretcher::OptionPitchHighSpeed | RubberBandStretcher::OptionChannelsTogether |
-    RubberBandStretcher::OptionThreadingNever;
+    RubberBandStretcher::OptionTransientsMixed | RubberBandStretcher::OptionThreadingNever;
 } // namespace
 
 KeyShifter::KeyShifter(int sampleRate)

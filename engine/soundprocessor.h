@@ -28,9 +28,10 @@ class KeyShifter;
 class SoundProcessor
 {
 public:
-    // Samples per channel past a slice that the key stage reads when it can: the caller keeps
-    // that much queued ahead of the play head, except at the end of the song.
-    static constexpr int lookAhead = 4096;
+    // Samples per channel past a slice that the key stage may read (about 5500 at +6, the most):
+    // the caller keeps that much queued ahead of the play head, except at the end of the song,
+    // where what is missing counts as silence.
+    static constexpr int lookAhead = 8192;
 
     explicit SoundProcessor(int sampleRate);
     ~SoundProcessor();

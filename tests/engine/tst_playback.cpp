@@ -239,9 +239,10 @@ void TestPlayback::callbacksWaitEnds()
 }
 
 // A 2 s tone with a click at the start of frame 40 played with the key moved, in real time, and
-// moved again after 0.65 s in one row: the tone comes out at the new pitch, the song as long as
-// it was, and the click where its frame is in the device stream, so it is heard when the frame's
-// stamp falls due. The song's first frame starts on a device period, the first sound in it.
+// moved again after 0.65 s in one row: the tone comes out at the new pitch without a gap or dip,
+// the song as long as it was, and the click where its frame is in the device stream, so it is
+// heard when the frame's stamp falls due. The song's first frame starts on a device period, the
+// first sound in it.
 void TestPlayback::keyMovesPitchNotTime_data()
 {
     QTest::addColumn<int>("key");
@@ -294,6 +295,14 @@ void TestPlayback::keyMovesPitchNotTime()
              qPrintable(QString::number(end - start)));
     const double measured = frequency(left, start + rate / 10, start + rate * 45 / 100, rate);
     QVERIFY2(qAbs(measured - hertz) <= hertz * 0.005, qPrintable(QString::number(measured)));
+    // No gap or dip: every 256 samples hold at least half the tone's level.
+    for (int from = start + rate / 10; from < start + rate * 19 / 10; from += 256) {
+        double energy = 0;
+        for (int i = from; i < from + 256; ++i)
+            energy += double(left[i]) * left[i];
+        const double level = std::sqrt(energy / 256) / (0.3 * 32767 / M_SQRT2);
+        QVERIFY2(level >= 0.5, qPrintable(QString("%1 at %2").arg(level).arg(from - start)));
+    }
     // The click: the steepest step of the sound around its frame, within 10 ms of the frame.
     const int clickAt = start + (clickFrame - 1) * FrameTiming::samplesPerFrame;
     int steepest = clickAt - rate / 10;
