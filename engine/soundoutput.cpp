@@ -349,7 +349,9 @@ void SoundOutput::feed(std::uint8_t *stream, int length)
         return; // paused: the stream stays silent and the queue waits
     }
     requestTime = MonotonicClock::now();
-    const bool processing = SoundSettings::key() != 0 || SoundSettings::vocalsReduced();
+    const int key = SoundSettings::key();
+    const bool vocalsReduced = SoundSettings::vocalsReduced();
+    const bool processing = key != 0 || vocalsReduced;
     const qsizetype needed =
         length + (processing ? qsizetype(SoundProcessor::lookAhead) * bytesPerSample : 0);
     waiting = true;
@@ -370,12 +372,12 @@ void SoundOutput::feed(std::uint8_t *stream, int length)
             qWarning("Did not get the buffer to mix!");
         return;
     }
-    playSlice(stream, length);
+    playSlice(stream, length, key, vocalsReduced);
     if (queue.isEmpty() && passWanted)
         passWanted(); // perhaps the end of the song to report
 }
 
-void SoundOutput::playSlice(std::uint8_t *stream, int length)
+void SoundOutput::playSlice(std::uint8_t *stream, int length, int key, bool vocalsReduced)
 {
     const int frames = length / bytesPerSample;
     if (channels == 2 && processor) {
@@ -383,8 +385,7 @@ void SoundOutput::playSlice(std::uint8_t *stream, int length)
             slice.resize(length);
         processor->process(reinterpret_cast<const qint16 *>(queue.constData()),
                            int(queue.size() / bytesPerSample),
-                           reinterpret_cast<qint16 *>(slice.data()), frames, SoundSettings::key(),
-                           SoundSettings::vocalsReduced());
+                           reinterpret_cast<qint16 *>(slice.data()), frames, key, vocalsReduced);
         SDL_MixAudio(stream, reinterpret_cast<const Uint8 *>(slice.constData()), Uint32(length),
                      SDL_MIX_MAXVOLUME);
     } else {

@@ -123,8 +123,9 @@ private:
     void askForSound();
     // Forgets the queued sound and the processor's state; under the lock.
     void dropSound();
-    // Takes the next slice of length bytes from the queue into stream; under the lock.
-    void playSlice(std::uint8_t *stream, int length);
+    // Takes the next slice of length bytes from the queue into stream, processed for key and
+    // vocalsReduced; under the lock.
+    void playSlice(std::uint8_t *stream, int length, int key, bool vocalsReduced);
     // Wakes a waiting callback to look again at the mode, the feed flag and the delivery.
     void wakeCallback();
 
