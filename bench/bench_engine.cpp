@@ -4,15 +4,20 @@
 // of passes; the time from engine construction to the first buffer handed to the device;
 // how long Stop() or deleting the engine takes to end a callback's wait for data, how long
 // deleting an engine blocks the GUI thread at the end of a song, and how long a song change takes
-// from deleting the playing engine to the new song's first sound in the device stream.
-// Usage: bench_engine [seconds]   (song length, default 30; the run takes about that long)
+// from deleting the playing engine to the new song's first sound in the device stream; and the
+// CPU time of playing the demo song with both sound settings off, then with the key moved up two
+// semitones and the vocals reduced.
+// Usage: bench_engine [seconds]   (song length, default 30; the run takes about that long, plus
+// twice the demo song)
 
 #include "frametiming.h"
 #include "mp3fixtures.h"
+#include "monotonicclock.h"
 #include "mp3object.h"
 #include "preferences.h"
 #include "singleinstance.h"
 #include "soundoutput.h"
+#include "soundsettings.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -147,14 +152,15 @@ QList<double> songChanges(const QString &song, int rounds)
         QElapsedTimer change, step;
         change.start();
         SoundOutput *output = SoundOutput::Instance();
-        bool delivered = false; // a delivery ends the callback's wait for data
-        // The old engine plays until its sound is in the stream; then the change starts.
-        while (!delivered || output->hasUnplayedBuffer()) {
-            const bool wanted = output->wantsData();
+        // The old engine plays until a slice of its sound is in the stream (the device asked
+        // again after the first delivery); then the change starts.
+        qint64 deliveredAt = -1;
+        while (deliveredAt < 0 || output->lastRequestTime() <= deliveredAt) {
             step.start();
             engine->timergo();
             longestStep = std::max(longestStep, i ? step.nsecsElapsed() / 1e6 : 0.0);
-            delivered = delivered || (wanted && !output->wantsData());
+            if (deliveredAt < 0 && output->hasUnplayedBuffer())
+                deliveredAt = MonotonicClock::now();
             QThread::usleep(200);
         }
         if (i) {
@@ -172,6 +178,17 @@ QList<double> songChanges(const QString &song, int rounds)
     }
     delete engine;
     return {total / rounds, longest, longestStep};
+}
+
+// The demo song played whole in real time, as playThrough does, with the given sound settings.
+PlaybackRun demoWith(const QString &demo, int key, bool vocalsReduced)
+{
+    SoundSettings::setKey(key);
+    SoundSettings::setVocalsReduced(vocalsReduced);
+    const PlaybackRun run = playThrough(demo);
+    SoundSettings::setKey(0);
+    SoundSettings::setVocalsReduced(false);
+    return run;
 }
 
 } // namespace
@@ -245,6 +262,16 @@ int main(int argc, char **argv)
                .arg(change[1], 0, 'f', 1)
                .arg(change[2], 0, 'f', 1);
     out.flush();
+
+    for (const auto &[key, vocals] : {std::pair(0, false), std::pair(2, true)}) {
+        const PlaybackRun demo = demoWith(QStringLiteral(KIVO_DEMO_SONG), key, vocals);
+        out << QString("  demo song (%1 s), key %2, vocals %3: CPU %4 % of one core\n")
+                   .arg(demo.playbackSeconds, 0, 'f', 1)
+                   .arg(key)
+                   .arg(vocals ? "reduced" : "kept")
+                   .arg(100 * demo.cpuSeconds / demo.wallSeconds, 0, 'f', 1);
+        out.flush();
+    }
 
     SingleInstance<MP3Object>::destroy();
     SingleInstance<SoundOutput>::destroy();
