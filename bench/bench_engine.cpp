@@ -5,15 +5,20 @@
 // first buffer handed to the device;
 // how long Stop() or deleting the engine takes to end a callback's wait for data, how long
 // deleting an engine blocks the GUI thread at the end of a song, and how long a song change takes
-// from deleting the playing engine to the new song's first sound in the device stream.
-// Usage: bench_engine [seconds]   (song length, default 30; the run takes about that long)
+// from deleting the playing engine to the new song's first sound in the device stream; and the
+// CPU time of playing the demo song with both sound settings off, then with the key moved up two
+// semitones and the vocals reduced.
+// Usage: bench_engine [seconds]   (song length, default 30; the run takes about that long, plus
+// twice the demo song)
 
 #include "frametiming.h"
 #include "mp3fixtures.h"
+#include "monotonicclock.h"
 #include "mp3object.h"
 #include "preferences.h"
 #include "singleinstance.h"
 #include "soundoutput.h"
+#include "soundsettings.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -59,20 +64,16 @@ PlaybackRun playThrough(const QString &song)
     SoundOutput *output = SoundOutput::Instance();
     run.playbackSeconds = engine->totalFrames() * FrameTiming::millisecondsPerFrame / 1000;
 
-    QList<qint64> requests; // of the buffers delivered, MonotonicClock ms
+    qint64 firstSound = -1; // MonotonicClock ms of the first delivery, taken by a waiting callback
     QEventLoop loop;
     QTimer pump;
     pump.setSingleShot(true);
     QObject::connect(&pump, &QTimer::timeout, engine, [&] {
         ++run.passes;
         engine->timergo();
-        // A request no longer waiting has had its buffer (the device plays in this test).
-        const qint64 request = output ? output->lastRequestTime() : -1;
-        if (request >= 0 && !output->wantsData() &&
-            (requests.isEmpty() || request != requests.last())) {
-            requests << request;
-            if (run.firstBufferMs < 0)
-                run.firstBufferMs = sinceConstruction.nsecsElapsed() / 1e6;
+        if (run.firstBufferMs < 0 && output && output->hasUnplayedBuffer()) {
+            run.firstBufferMs = sinceConstruction.nsecsElapsed() / 1e6;
+            firstSound = MonotonicClock::now();
         }
         if (const int wait = engine->nextPassIn(); wait >= 0)
             pump.start(wait);
@@ -89,13 +90,14 @@ PlaybackRun playThrough(const QString &song)
     pump.stop();
     run.cpuSeconds = cpuSeconds() - cpuBefore;
     run.wallSeconds = wall.nsecsElapsed() / 1e9;
-    // The device plays each buffer from its request on; the last holds the song's last frames.
-    const qsizetype buffers = requests.size();
-    const int lastFrames = engine->totalFrames() -
-                           int(buffers - 1) * output->bufferBytes() / FrameTiming::bytesPerFrame;
-    if (buffers > 0)
+    // EOS() comes once the device took the last slice, which the disk driver writes and then
+    // plays for one period; the last buffer's empty slots are silence before it.
+    const int frames = engine->totalFrames();
+    const int bufferFrames = Preferences::Instance()->bufferSize();
+    const int silentFrames = (frames + bufferFrames - 1) / bufferFrames * bufferFrames - frames;
+    if (firstSound >= 0)
         run.heardSeconds =
-            (requests.last() - requests.first() + lastFrames * FrameTiming::millisecondsPerFrame) /
+            (MonotonicClock::now() - firstSound + (1 - silentFrames) * FrameTiming::millisecondsPerFrame) /
             1000;
     QElapsedTimer deletion;
     deletion.start();
@@ -116,8 +118,7 @@ QList<double> firstBufferTimes(const QString &song, int rounds)
         MP3Object *engine = MP3Object::Instance(song, 0);
         SoundOutput *output = SoundOutput::Instance();
         engine->Play();
-        // Delivered once the device's first request for the song no longer waits.
-        while (output && (output->lastRequestTime() < 0 || output->wantsData()))
+        while (output && !output->hasUnplayedBuffer())
             engine->timergo();
         times << sinceConstruction.nsecsElapsed() / 1e6;
         delete engine;
@@ -165,14 +166,15 @@ QList<double> songChanges(const QString &song, int rounds)
         QElapsedTimer change, step;
         change.start();
         SoundOutput *output = SoundOutput::Instance();
-        bool delivered = false; // a delivery ends the callback's wait for data
-        // The old engine plays until its sound is in the stream; then the change starts.
-        while (!delivered || output->hasUnplayedBuffer()) {
-            const bool wanted = output->wantsData();
+        // The old engine plays until a slice of its sound is in the stream (the device asked
+        // again after the first delivery); then the change starts.
+        qint64 deliveredAt = -1;
+        while (deliveredAt < 0 || output->lastRequestTime() <= deliveredAt) {
             step.start();
             engine->timergo();
             longestStep = std::max(longestStep, i ? step.nsecsElapsed() / 1e6 : 0.0);
-            delivered = delivered || (wanted && !output->wantsData());
+            if (deliveredAt < 0 && output->hasUnplayedBuffer())
+                deliveredAt = MonotonicClock::now();
             QThread::usleep(200);
         }
         if (i) {
@@ -190,6 +192,17 @@ QList<double> songChanges(const QString &song, int rounds)
     }
     delete engine;
     return {total / rounds, longest, longestStep};
+}
+
+// The demo song played whole in real time, as playThrough does, with the given sound settings.
+PlaybackRun demoWith(const QString &demo, int key, bool vocalsReduced)
+{
+    SoundSettings::setKey(key);
+    SoundSettings::setVocalsReduced(vocalsReduced);
+    const PlaybackRun run = playThrough(demo);
+    SoundSettings::setKey(0);
+    SoundSettings::setVocalsReduced(false);
+    return run;
 }
 
 } // namespace
@@ -266,6 +279,16 @@ int main(int argc, char **argv)
                .arg(change[1], 0, 'f', 1)
                .arg(change[2], 0, 'f', 1);
     out.flush();
+
+    for (const auto &[key, vocals] : {std::pair(0, false), std::pair(2, true)}) {
+        const PlaybackRun demo = demoWith(QStringLiteral(KIVO_DEMO_SONG), key, vocals);
+        out << QString("  demo song (%1 s), key %2, vocals %3: CPU %4 % of one core\n")
+                   .arg(demo.playbackSeconds, 0, 'f', 1)
+                   .arg(key)
+                   .arg(vocals ? "reduced" : "kept")
+                   .arg(100 * demo.cpuSeconds / demo.wallSeconds, 0, 'f', 1);
+        out.flush();
+    }
 
     SingleInstance<MP3Object>::destroy();
     SingleInstance<SoundOutput>::destroy();

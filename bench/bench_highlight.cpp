@@ -5,11 +5,10 @@
 // longest, and how many came before their frame was heard. Goal: 99th percentile at most 5 ms,
 // none early.
 //
-// The frame of each page is found without looking inside the engine: every pass of the window's
-// pass timer is watched, and a page shown in a pass that moved the engine by one frame belongs to
-// that frame. A pass that moved it by more (it came late) is charged to the earliest of those
-// frames, so such a pass can only make the figures worse. The due times are rebuilt from the
-// device's request times, one buffer of frames per request, in the output's own formula.
+// Every pass of the window's pass timer is watched: a page shown in a pass belongs to the first
+// frame whose stamp the pass took, and its due time is the one that stamp carried (the engine's
+// nextDueTime() just before the pass). A pass that took more than one stamp (it came late) is
+// charged to the earliest of them, so such a pass can only make the figures worse.
 // On a machine shared with other work a pass may wait for a core; run under `chrt -f 10` to
 // see the player's own delay without that.
 // Usage: bench_highlight [seconds]   (song length, default 30; the run takes about that long)
@@ -21,7 +20,6 @@
 #include "mp3fixtures.h"
 #include "mp3object.h"
 #include "preferences.h"
-#include "soundoutput.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -73,18 +71,18 @@ QByteArray wordStampedLyrics(double seconds)
 }
 
 // Watches every pass of the main window's pass timer: the engine's position before and after it,
-// the pages shown during it, and the device's request times as they come.
+// the next stamp's due time before it, and the pages shown during it.
 class PassWatch : public QApplication
 {
 public:
     using QApplication::QApplication;
 
     QTimer *passTimer = nullptr;
-    QList<qint64> requests; // MonotonicClock ms, one per buffer played, in order
     struct Shown
     {
         double atMs = 0;        // drawn, on MonotonicClock's scale
         double passStartMs = 0; // when the pass that showed it began
+        qint64 dueMs = -1;      // the due time of the first stamp the pass took
         int firstFrame = 0;     // the earliest frame the pass moved onto
         int lastFrame = 0;
     };
@@ -97,11 +95,11 @@ public:
         if (receiver != passTimer || event->type() != QEvent::Timer)
             return QApplication::notify(receiver, event);
         ++passes;
-        noteRequest();
         MP3Object *engine = MP3Object::hasAnInstance() ? MP3Object::Instance() : nullptr;
         if (engine && engine != watched)
             watch(engine);
         const int before = engine ? engine->position() : 0;
+        const qint64 due = engine ? engine->nextDueTime() : -1;
         const double passStart = (monotonicNs() - originNs) / 1e6;
         const qsizetype shownBefore = shown.size();
         const bool result = QApplication::notify(receiver, event);
@@ -112,6 +110,7 @@ public:
         }
         for (qsizetype i = shownBefore; i < shown.size(); ++i) {
             shown[i].passStartMs = passStart;
+            shown[i].dueMs = due;
             shown[i].firstFrame = std::min(before + 1, engine->position());
             shown[i].lastFrame = engine->position();
         }
@@ -121,15 +120,6 @@ public:
     double originNs = monotonicClockOriginNs();
 
 private:
-    void noteRequest()
-    {
-        if (!SoundOutput::hasAnInstance())
-            return;
-        const qint64 request = SoundOutput::Instance()->lastRequestTime();
-        if (request >= 0 && (requests.isEmpty() || requests.last() != request))
-            requests << request;
-    }
-
     void watch(MP3Object *engine)
     {
         watched = engine;
@@ -188,18 +178,15 @@ int main(int argc, char **argv)
     double longestStart = 0, longestInPass = 0;
     int early = 0, late = 0, unplaced = 0;
     for (const PassWatch::Shown &page : std::as_const(application.shown)) {
-        const int index = page.firstFrame - 1;
-        const qsizetype buffer = index / framesPerBuffer;
-        if (index < 0 || buffer >= application.requests.size()) {
+        if (page.dueMs < 0) {
             ++unplaced;
             continue;
         }
-        const qint64 due = application.requests[buffer] +
-                           SoundOutput::deliverDueOffset(index % framesPerBuffer, framesPerBuffer);
-        delays << page.atMs - double(due);
+        const double due = double(page.dueMs);
+        delays << page.atMs - due;
         early += delays.last() < 0;
         late += page.lastFrame > page.firstFrame;
-        longestStart = std::max(longestStart, page.passStartMs - double(due));
+        longestStart = std::max(longestStart, page.passStartMs - due);
         longestInPass = std::max(longestInPass, page.atMs - page.passStartMs);
     }
     std::sort(delays.begin(), delays.end());

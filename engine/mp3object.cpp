@@ -76,7 +76,7 @@ MP3Object::MP3Object(const QString &fileName, int startFrame) : songPath(fileNam
     skipTo(startFrame);
 }
 
-// Only a changed buffer size (or an unusual song) needs a new device; closing the old one then
+// Only an unusual song (another rate or channel count) needs a new device; closing the old one then
 // waits for SDL's audio thread.
 void MP3Object::obtainOutput()
 {
@@ -324,6 +324,8 @@ void MP3Object::handOver()
             usedList.push_back(std::move(buffer));
         }
     }
+    if (fullList.empty() && !decoder->hasMoreFrames() && transport == Transport::Playing && output)
+        output->finishSound(); // the device plays the rest without waiting for more
     // The song has ended once every frame is decoded and handed over, and the sound last
     // delivered has gone into the device stream: deleting the engine then cuts nothing off.
     if (fullList.empty() && !decoder->hasMoreFrames() && !(output && output->hasUnplayedBuffer()))
@@ -360,6 +362,12 @@ void MP3Object::advance()
 bool MP3Object::poolHasWork() const
 {
     return !usedList.empty() || (decoder->hasMoreFrames() && (fillBuffer || !emptyList.empty()));
+}
+
+qint64 MP3Object::nextDueTime() const
+{
+    QMutexLocker bufferLocker(&bufferLock); // guards contentList
+    return contentList.isEmpty() ? -1 : contentList.first()->dueTime;
 }
 
 int MP3Object::nextPassIn() const

@@ -7,6 +7,8 @@
 #include "kwo_mp3d.h"
 #include "monotonicclock.h"
 #include "soundbuffer.h"
+#include "soundprocessor.h"
+#include "soundsettings.h"
 
 #include <QMutexLocker>
 #include <QtDebug>
@@ -16,7 +18,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <limits>
 
 std::atomic<bool> audioFeedActive{false};
 
@@ -24,6 +25,7 @@ namespace {
 // The longest a waiting callback goes without looking at audioFeedActive, should a change of it
 // not be signalled (a test, or a write outside endFeed()).
 constexpr std::chrono::milliseconds longestWait{40};
+constexpr int bytesPerSample = 4; // 16-bit stereo
 } // namespace
 
 SoundOutput *SoundOutput::Instance(const StreamInfo &streamInfo)
@@ -64,14 +66,14 @@ SoundOutput::SoundOutput(const StreamInfo &streamInfo)
     bytesPerBuffer = installedFrames() * FrameTiming::bytesPerFrame;
     sampleRate = streamInfo.sampleRate;
     channels = std::max(streamInfo.channels, 1);
+    processor = std::make_unique<SoundProcessor>(sampleRate);
+    slice.resize(periodSamples * bytesPerSample);
     SDL_AudioSpec desired;
     SDL_zero(desired);
     desired.freq = streamInfo.sampleRate;
     desired.format = AUDIO_S16LSB;
     desired.channels = Uint8(channels);
-    // 1152 stereo samples per frame; the field holds at most 65535 (56 frames of stereo).
-    desired.samples =
-        Uint16(std::min(bytesPerBuffer / channels / 2, int(std::numeric_limits<Uint16>::max())));
+    desired.samples = periodSamples;
     desired.callback = audioCallback;
     desired.userdata = this;
 
@@ -86,6 +88,10 @@ SoundOutput::SoundOutput(const StreamInfo &streamInfo)
         return;
     }
     deviceOpen = true; // opened paused: nothing is pulled until a mode operation runs it
+    // A sound card plays a slice once the one before it has played; the disk writer has nothing
+    // playing and writes it at once.
+    if (qstrcmp(SDL_GetCurrentAudioDriver(), "disk") != 0)
+        latency = qint64(periodSamples * 1000.0 / std::max(sampleRate, 1));
 }
 
 SoundOutput::~SoundOutput()
@@ -104,18 +110,18 @@ SoundOutput::~SoundOutput()
         SDL_CloseAudio();
 
     SingleInstance<SoundOutput>::DestructorLock classLock(this); // guards the instance pointer
-    QMutexLocker locker(&mutex);                                 // guards mixBuffer while it goes
-    mixBuffer.clear();
-    dataWanted = false;
+    QMutexLocker locker(&mutex); // guards the queue while it goes
+    dropSound();
     passWanted = nullptr;
 }
 
 void SoundOutput::setMode(bool nowPlaying, bool nowIdle)
 {
     {
-        QMutexLocker locker(&mutex); // guards the mode flags
+        QMutexLocker locker(&mutex); // guards the mode flags and dataWanted
         playing = nowPlaying;
         idle = nowIdle;
+        dataWanted = dataWanted && playing;
     }
     callbackWake.notify_all();
 }
@@ -131,6 +137,7 @@ bool SoundOutput::runDevice(bool nowPlaying)
             return false;
         playing = nowPlaying;
         idle = !nowPlaying;
+        dataWanted = dataWanted && playing;
         if (nowPlaying)
             audioFeedActive = true;
     }
@@ -156,9 +163,10 @@ void SoundOutput::pauseMode()
 {
     bool open = false;
     {
-        QMutexLocker locker(&mutex); // guards the mode flags and deviceOpen
+        QMutexLocker locker(&mutex); // guards the mode flags, dataWanted and deviceOpen
         playing = false;
         idle = false;
+        dataWanted = false;
         open = deviceOpen;
     }
     callbackWake.notify_all();
@@ -171,10 +179,10 @@ void SoundOutput::pauseMode()
 void SoundOutput::endSong()
 {
     {
-        QMutexLocker locker(&mutex); // guards the mode flags, mixBuffer, passWanted, requestTime
+        QMutexLocker locker(&mutex); // guards the mode flags, the queue, passWanted, requestTime
         playing = false;
         idle = true;
-        mixBuffer.clear();
+        dropSound();
         passWanted = nullptr;
         requestTime = neverRequested; // the next song's fast-forward stamps fall due at once
     }
@@ -185,8 +193,7 @@ bool SoundOutput::suits(const StreamInfo &streamInfo) const
 {
     QMutexLocker locker(&mutex); // guards deviceOpen, sampleRate and channels
     return deviceOpen && sampleRate == streamInfo.sampleRate &&
-           channels == std::max(streamInfo.channels, 1) &&
-           bytesPerBuffer == installedFrames() * FrameTiming::bytesPerFrame;
+           channels == std::max(streamInfo.channels, 1);
 }
 
 int SoundOutput::installedFrames()
@@ -210,8 +217,19 @@ bool SoundOutput::wantsData() const
 
 bool SoundOutput::hasUnplayedBuffer() const
 {
-    QMutexLocker locker(&mutex); // guards mixBuffer
-    return !mixBuffer.isEmpty();
+    QMutexLocker locker(&mutex); // guards the queue
+    return !queue.isEmpty();
+}
+
+void SoundOutput::finishSound()
+{
+    {
+        QMutexLocker locker(&mutex); // guards soundComplete
+        if (soundComplete)
+            return;
+        soundComplete = true;
+    }
+    callbackWake.notify_all(); // a callback waiting for look-ahead plays on
 }
 
 bool SoundOutput::isDeviceOpen() const
@@ -226,32 +244,30 @@ qint64 SoundOutput::lastRequestTime() const
     return requestTime;
 }
 
-int SoundOutput::framesPerCallback() const
-{
-    return bytesPerBuffer / FrameTiming::bytesPerFrame;
-}
-
-qint64 SoundOutput::deliverDueOffset(int index, int frames)
-{
-    constexpr double frame = FrameTiming::millisecondsPerFrame;
-    return qint64(index * frame + frames * frame - frame);
-}
-
 qint64 SoundOutput::stampOnlyDueOffset(int index, int frames)
 {
     constexpr double frame = FrameTiming::millisecondsPerFrame;
     return qint64(index * frame / 4 + frames * frame / 4 - frame);
 }
 
+// The queue's front is where the next callback starts, a period after the last one, or at once
+// when a callback waits for sound.
 void SoundOutput::deliver(SoundBuffer *buffer, QList<ContentStamp *> *contentList)
 {
-    QMutexLocker locker(&mutex); // guards mixBuffer, requestTime and dataWanted
-    const int frames = framesPerCallback();
-    QByteArray sound(bytesPerBuffer, Qt::Uninitialized);
+    QMutexLocker locker(&mutex); // guards the queue, requestTime and dataWanted
+    const int frames = installedFrames();
+    const double msPerSample = 1000.0 / std::max(sampleRate, 1);
+    const double heard =
+        double(waiting ? MonotonicClock::now() : requestTime + qint64(periodSamples * msPerSample)) +
+        double(latency);
+    const qsizetype before = queue.size();
+    bytesPerBuffer = frames * FrameTiming::bytesPerFrame;
+    queue.resize(before + bytesPerBuffer);
     for (int i = 0; i < frames; ++i) {
+        const qsizetype at = before + qsizetype(i) * FrameTiming::bytesPerFrame;
         auto *stamp = new ContentStamp;
-        stamp->dueTime = requestTime + deliverDueOffset(i, frames);
-        char *pcm = sound.data() + qsizetype(i) * FrameTiming::bytesPerFrame;
+        stamp->dueTime = qint64(heard + double(at / bytesPerSample) * msPerSample);
+        char *pcm = queue.data() + at;
         if (const FrameSlot *slot = buffer ? buffer->nextSlot() : nullptr) {
             stamp->frameNumber = slot->frameNumber;
             std::memcpy(stamp->content, slot->content, FrameSlot::contentBytes);
@@ -264,10 +280,9 @@ void SoundOutput::deliver(SoundBuffer *buffer, QList<ContentStamp *> *contentLis
         else
             delete stamp;
     }
-    mixBuffer = sound;
-    dataWanted = false; // ends the callback's wait
+    dataWanted = false;
     locker.unlock();
-    callbackWake.notify_all();
+    callbackWake.notify_all(); // a callback waiting for sound plays on
 }
 
 void SoundOutput::stampOnly(SoundBuffer *buffer, QList<ContentStamp *> *contentList)
@@ -275,7 +290,7 @@ void SoundOutput::stampOnly(SoundBuffer *buffer, QList<ContentStamp *> *contentL
     if (!contentList)
         return;
     QMutexLocker locker(&mutex); // guards requestTime
-    const int frames = framesPerCallback();
+    const int frames = installedFrames();
     for (int i = 0; i < frames; ++i) {
         auto *stamp = new ContentStamp;
         stamp->dueTime = requestTime + stampOnlyDueOffset(i, frames);
@@ -304,40 +319,80 @@ void SoundOutput::audioCallback(void *userData, std::uint8_t *stream, int length
     static_cast<SoundOutput *>(userData)->feed(stream, length);
 }
 
+void SoundOutput::askForSound()
+{
+    const qsizetype enough =
+        bytesPerBuffer + qsizetype(SoundProcessor::lookAhead + periodSamples) * bytesPerSample;
+    if (dataWanted || soundComplete || queue.size() >= enough)
+        return;
+    dataWanted = true;
+    if (passWanted)
+        passWanted();
+}
+
+void SoundOutput::dropSound()
+{
+    queue.clear();
+    dataWanted = false;
+    soundComplete = false;
+    if (processor)
+        processor->reset();
+}
+
+// With the key moved or the vocals reduced the slice needs the look-ahead too, if more is coming.
 void SoundOutput::feed(std::uint8_t *stream, int length)
 {
     QMutexLocker locker(&mutex); // guards every field; released while waiting
-    if (playing) {
-        dataWanted = true;
-        mixBuffer.clear();
-        requestTime = MonotonicClock::now();
-        if (passWanted)
-            passWanted();
-        // Held once here, so the wait releases the recursive lock fully.
-        while (dataWanted && playing && audioFeedActive)
-            callbackWake.wait_for(mutex, longestWait);
-        dataWanted = false; // no longer waiting, whether or not a buffer came
-        if (playing) {
-            if (mixBuffer.isEmpty()) {
-                qWarning("Did not get the buffer to mix!");
-            } else {
-                // Never more than the block holds, whatever length SDL asks for.
-                const int bytes = int(std::min<qsizetype>(length, mixBuffer.size()));
-                SDL_MixAudio(stream, reinterpret_cast<const Uint8 *>(mixBuffer.constData()),
-                             Uint32(bytes), SDL_MIX_MAXVOLUME);
-                mixBuffer.clear();
-                if (passWanted)
-                    passWanted(); // a buffer to recycle, or the end of the song to report
-            }
-            return;
-        }
-        // Left playing during the wait: silence, like idle.
-        mixBuffer.clear();
+    if (!playing) {
+        if (idle)
+            dropSound();
+        return; // paused: the stream stays silent and the queue waits
+    }
+    requestTime = MonotonicClock::now();
+    const int key = SoundSettings::key();
+    const bool vocalsReduced = SoundSettings::vocalsReduced();
+    const bool processing = key != 0 || vocalsReduced;
+    const qsizetype needed =
+        length + (processing ? qsizetype(SoundProcessor::lookAhead) * bytesPerSample : 0);
+    waiting = true;
+    // Held once here, so the wait releases the recursive lock fully.
+    for (;;) {
+        askForSound();
+        if (queue.size() >= needed || soundComplete || !playing || !audioFeedActive)
+            break;
+        callbackWake.wait_for(mutex, longestWait);
+    }
+    waiting = false;
+    if (!playing) {
+        dataWanted = false; // left playing during the wait: silence, like idle
         return;
     }
-    if (idle) {
-        dataWanted = false;
-        mixBuffer.clear();
+    if (queue.isEmpty()) {
+        if (!soundComplete)
+            qWarning("Did not get the buffer to mix!");
+        return;
     }
-    // Paused: the stream stays silent.
+    playSlice(stream, length, key, vocalsReduced);
+    if (queue.isEmpty() && passWanted)
+        passWanted(); // perhaps the end of the song to report
+}
+
+void SoundOutput::playSlice(std::uint8_t *stream, int length, int key, bool vocalsReduced)
+{
+    const int frames = length / bytesPerSample;
+    if (channels == 2 && processor) {
+        if (slice.size() < length)
+            slice.resize(length);
+        processor->process(reinterpret_cast<const qint16 *>(queue.constData()),
+                           int(queue.size() / bytesPerSample),
+                           reinterpret_cast<qint16 *>(slice.data()), frames, key, vocalsReduced);
+        SDL_MixAudio(stream, reinterpret_cast<const Uint8 *>(slice.constData()), Uint32(length),
+                     SDL_MIX_MAXVOLUME);
+    } else {
+        // Never more than the queue holds, whatever length SDL asks for.
+        const int bytes = int(std::min<qsizetype>(length, queue.size()));
+        SDL_MixAudio(stream, reinterpret_cast<const Uint8 *>(queue.constData()), Uint32(bytes),
+                     SDL_MIX_MAXVOLUME);
+    }
+    queue.remove(0, std::min<qsizetype>(length, queue.size()));
 }

@@ -13,8 +13,10 @@
 #include <cstdint>
 #include <functional>
 #include <limits>
+#include <memory>
 
 class SoundBuffer;
+class SoundProcessor;
 struct ContentStamp;
 struct StreamInfo;
 
@@ -24,11 +26,19 @@ struct StreamInfo;
 extern std::atomic<bool> audioFeedActive;
 
 // The sound device, fed through SDL's audio callback. It outlives the engines: every song is
-// 44.1 kHz stereo, so one device serves song after song, running silent between them, and only a
-// changed buffer size needs a new one. Each callback asks for one SoundBuffer worth of sound;
-// while playing it waits until the engine's pump hands over the next full buffer with deliver(),
-// which also stamps every frame with the time it will be heard, and wakes it at once. Modes: idle
-// (the device runs silent), playing, paused.
+// 44.1 kHz stereo, so one device serves song after song, running silent between them. The device
+// period is one frame (1152 samples, 26 ms), whatever the buffer size, so that a change of key or
+// vocals is heard within a few periods and a song change costs about one. Delivered buffers wait
+// in a queue; each callback plays the next slice of it through the SoundProcessor (key and
+// vocals, SoundSettings), and asks for the next buffer (wantsData(), and a wake of the pump) when
+// less than one buffer plus the processor's look-ahead is queued, so the GUI thread has a whole
+// buffer's time to hand it over. Only with nothing to play does the callback wait for a delivery.
+// deliver() stamps every frame with the time it will be heard: the time of the last callback, the
+// sound queued before the frame and the device's own latency. Modes: idle (the device runs
+// silent, the queue is dropped), playing, paused.
+//
+// The callback processes each slice with the object's lock held (a millisecond or two when the
+// key is moved), so a delivery may wait that long.
 //
 // The mode operations, deliver and stampOnly run on the GUI thread and never hold the object's
 // lock while calling into SDL, so a callback waiting for data can always be reached and ended.
@@ -59,34 +69,35 @@ public:
     // The end of an engine: idle, the sound not yet in the device stream dropped, setPassWanted
     // forgotten, so that nothing of the song is heard after it and nobody is woken for it.
     void endSong();
-    // The device is open for streamInfo's rate and channels and for the installed buffer size.
+    // The device is open for streamInfo's rate and channels.
     bool suits(const StreamInfo &streamInfo) const;
-    // wake runs on the audio thread whenever the callback asks for a buffer or has taken one, so
+    // wake runs on the audio thread whenever the callback asks for a buffer or has played all, so
     // that the pump can run then instead of looking all the time; it must not block (a queued
     // call to the GUI thread). Empty: nobody is told.
     void setPassWanted(std::function<void()> wake);
-    // A callback is waiting for the next buffer.
+    // The next buffer is wanted: the device has asked and nothing has been delivered since.
     bool wantsData() const;
-    // A delivered buffer has not yet gone into the device stream.
+    // Delivered sound has not yet gone into the device stream.
     bool hasUnplayedBuffer() const;
+    // Nothing more will be delivered for this song: the callback plays what is queued to the
+    // end, the key stage's look-ahead past it being silence, instead of waiting for more.
+    void finishSound();
     bool isDeviceOpen() const;
     // When the callback last asked for data while playing (MonotonicClock ms); before the first
     // request, a time long past, so that fast-forward stamps made until then fall due at once.
     qint64 lastRequestTime() const;
-    // Bytes of sound each callback asks for: bufferSize frames of 4608 bytes.
-    int bufferBytes() const { return bytesPerBuffer; }
+    // Samples per channel of each callback: one frame.
+    static constexpr int periodSamples = 1152;
 
-    // Copies the buffer's next bufferSize slots into the sound handed to the waiting callback
-    // (silence where a slot is missing) and appends a stamp per frame, due when it will be heard.
+    // Queues the buffer's next bufferSize slots (silence where a slot is missing) behind the
+    // sound not yet played, and appends a stamp per frame, due when it will be heard.
     void deliver(SoundBuffer *buffer, QList<ContentStamp *> *contentList);
     // Appends the stamps of the buffer's next bufferSize slots, due at a quarter of the playing
     // pace, without sound; used by fast forward.
     void stampOnly(SoundBuffer *buffer, QList<ContentStamp *> *contentList);
 
-    // Due time of frame index of a delivered buffer of frames frames, after the request:
-    // (index + frames - 1) frame times, truncated to whole milliseconds.
-    static qint64 deliverDueOffset(int index, int frames);
-    // The same for fast forward: (index + frames) quarter frame times less one frame time.
+    // Due time of frame index of a buffer stamped for fast forward, after the last request:
+    // (index + frames) quarter frame times less one frame time.
     static qint64 stampOnlyDueOffset(int index, int frames);
 
 private:
@@ -106,18 +117,28 @@ private:
     void setMode(bool nowPlaying, bool nowIdle);
     // Playing or idle with the device running; false (nothing changed) without a device.
     bool runDevice(bool nowPlaying);
-    int framesPerCallback() const;
-    // Frames per callback for the installed buffer settings, within the device's limits.
+    // Frames per buffer for the installed buffer settings, within their limits.
     static int installedFrames();
+    // Asks the pump for the next buffer when the queue runs short; under the lock.
+    void askForSound();
+    // Forgets the queued sound and the processor's state; under the lock.
+    void dropSound();
+    // Takes the next slice of length bytes from the queue into stream, processed for key and
+    // vocalsReduced; under the lock.
+    void playSlice(std::uint8_t *stream, int length, int key, bool vocalsReduced);
     // Wakes a waiting callback to look again at the mode, the feed flag and the delivery.
     void wakeCallback();
 
-    mutable RecursiveMutex mutex; // guards every field below but bytesPerBuffer
+    mutable RecursiveMutex mutex; // guards every field below
     bool playing = false;
     bool idle = true; // neither flag set: paused
     bool deviceOpen = false;
-    bool dataWanted = false; // a callback waits for the next buffer
-    QByteArray mixBuffer;    // the sound the callback mixes next; empty when none
+    bool dataWanted = false;    // the next buffer is wanted
+    bool waiting = false;       // a callback waits for sound to play
+    bool soundComplete = false; // see finishSound
+    QByteArray queue;           // delivered sound not yet played, from the play head on
+    QByteArray slice;           // the processed slice
+    std::unique_ptr<SoundProcessor> processor;
     std::function<void()> passWanted; // see setPassWanted
     // Signalled, with mutex taken and released first, when anything the waiting callback looks
     // at changes: a delivery, a mode, the feed flag, the end of the object.
@@ -125,7 +146,8 @@ private:
     qint64 requestTime = neverRequested; // MonotonicClock ms
     int sampleRate = 0;                  // as opened
     int channels = 0;                    // as opened
-    int bytesPerBuffer = 0;              // fixed when the device is opened
+    qint64 latency = 0;                  // ms from a callback to its sound being heard
+    int bytesPerBuffer = 0;              // of the last delivered buffer
 };
 
 #endif

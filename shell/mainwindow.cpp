@@ -11,6 +11,7 @@
 #include "playlistwindow.h"
 #include "preferences.h"
 #include "soundoutput.h"
+#include "soundsettings.h"
 #include "toolbar.h"
 
 #include <QCloseEvent>
@@ -51,6 +52,7 @@ MainWindow::MainWindow() : QMainWindow(nullptr)
     QMutexLocker locker(&mutex); // guards every field while the window is built
     menu = Menu::Instance(menuBar());
     toolbar = Toolbar::Instance(this, "Play Control Toolbar"); // docks itself at the top
+    addSoundControls();
     timeLabel = new QLabel(statusBar());
     timeLabel->setObjectName(QStringLiteral("timeLabel"));
     statusBar()->addPermanentWidget(timeLabel, 0);
@@ -181,6 +183,49 @@ void MainWindow::leaveFullScreen()
         bar->show();
     hiddenBars.clear();
     setWindowState(normalState); // the window system puts back the place full screen left
+}
+
+// Plain keys, none of them a menu's accelerator or mnemonic: + (or =, the same key unshifted) and
+// - move the key a semitone, 0 puts the song's own key back, V switches vocal reduction. The
+// settings hold for the rest of the run; the sound changes within a few device periods.
+void MainWindow::addSoundControls()
+{
+    soundLabel = new QLabel(statusBar());
+    soundLabel->setObjectName(QStringLiteral("soundLabel"));
+    statusBar()->addPermanentWidget(soundLabel, 0);
+    soundLabel->setText(soundText(SoundSettings::key(), SoundSettings::vocalsReduced()));
+    const auto bind = [this](QKeySequence keys, auto change) {
+        auto *shortcut = new QShortcut(keys, this);
+        connect(shortcut, &QShortcut::activated, this, [this, change] {
+            changeSound(change(SoundSettings::key()), SoundSettings::vocalsReduced());
+        });
+    };
+    bind(QKeySequence(Qt::Key_Plus), [](int key) { return key + 1; });
+    bind(QKeySequence(Qt::Key_Equal), [](int key) { return key + 1; });
+    bind(QKeySequence(Qt::Key_Minus), [](int key) { return key - 1; });
+    bind(QKeySequence(Qt::Key_0), [](int) { return 0; });
+    auto *vocalsKey = new QShortcut(QKeySequence(Qt::Key_V), this);
+    connect(vocalsKey, &QShortcut::activated, this, [this] {
+        changeSound(SoundSettings::key(), !SoundSettings::vocalsReduced());
+    });
+}
+
+void MainWindow::changeSound(int key, bool vocalsReduced)
+{
+    QMutexLocker locker(&mutex); // guards soundLabel
+    SoundSettings::setKey(key);
+    SoundSettings::setVocalsReduced(vocalsReduced);
+    soundLabel->setText(soundText(SoundSettings::key(), SoundSettings::vocalsReduced()));
+}
+
+QString MainWindow::soundText(int key, bool vocalsReduced)
+{
+    QStringList parts;
+    if (key != 0)
+        parts << QStringLiteral("Key %1%2").arg(key > 0 ? "+" : "").arg(key);
+    if (vocalsReduced)
+        parts << QStringLiteral("Vocals reduced");
+    return parts.join(QStringLiteral(", "));
 }
 
 void MainWindow::loadFile(const QString &name)

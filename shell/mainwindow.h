@@ -45,6 +45,8 @@ public:
     void loadFile(const QString &name);
     // "m:ss" for a frame count; minutes are not limited.
     static QString formatTime(int frames);
+    // The sound field's text: "Key +2", "Vocals reduced", both joined by ", ", or empty.
+    static QString soundText(int key, bool vocalsReduced);
 
 protected:
     void moveEvent(QMoveEvent *event) override;
@@ -77,6 +79,9 @@ private:
     void placeFromPreferences();
     void storeGeometry();
     void enterFullScreen();
+    // The keys that move the key and switch vocal reduction, and the field that shows them.
+    void addSoundControls();
+    void changeSound(int key, bool vocalsReduced);
     void leaveFullScreen();
     void loadSong(const QString &file, int startFrame);
     void connectSong();
@@ -97,6 +102,7 @@ private:
     PlayListWindow *playListWindow = nullptr;
     QTimer timer{this}; // single shot; the window's child "passTimer"
     QLabel *timeLabel = nullptr;
+    QLabel *soundLabel = nullptr; // the key and vocal reduction, when either is on
     Mpris *mpris = nullptr; // child; offers the player on the session bus
     bool endOfSongPending = false;
     bool closing = false;

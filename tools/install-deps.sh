@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     g++ cmake ninja-build pkg-config git
     qt6-base-dev libsdl2-dev libmpg123-dev libtag1-dev libuchardet-dev
-    libmp3lame-dev
+    librubberband-dev libmp3lame-dev
     dbus-daemon
     desktop-file-utils shared-mime-info
     fonts-liberation2 fonts-noto-cjk

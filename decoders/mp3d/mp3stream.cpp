@@ -27,8 +27,10 @@ mpg123_handle *newHandle(bool readAhead)
         return nullptr;
     long flags = MPG123_GAPLESS | MPG123_QUIET | MPG123_FORCE_STEREO | MPG123_FORCE_ENDIAN |
                  MPG123_SKIP_ID3V2;
+    // Without read-ahead, a stream counted by a bogus Info frame makes libmpg123 look for a
+    // following stream for minutes; a file read this way holds a single frame anyway.
     if (!readAhead)
-        flags |= MPG123_NO_READAHEAD;
+        flags |= MPG123_NO_READAHEAD | MPG123_NO_FRANKENSTEIN;
     // Damage or junk anywhere in the file is skipped however long it is, not just the first KiB.
     if (mpg123_param(handle, MPG123_FLAGS, flags, 0) != MPG123_OK ||
         mpg123_param(handle, MPG123_RESYNC_LIMIT, -1, 0) != MPG123_OK ||

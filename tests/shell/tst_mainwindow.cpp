@@ -11,6 +11,7 @@
 #include "playlistfile.h"
 #include "playlistwindow.h"
 #include "preferences.h"
+#include "soundsettings.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -140,6 +141,8 @@ private slots:
     void advancedWindowStoresTheNextSongsBuffers();
     void lyricsFullScreen_data();
     void lyricsFullScreen();
+    void soundKeys_data();
+    void soundKeys();
 
 private:
     QTemporaryDir dir;
@@ -441,6 +444,34 @@ void TestMainWindow::lyricsFullScreen()
     QCOMPARE(QRect(preferences->mainWindowPosition(),
                    QSize(preferences->mainWindowWidth(), preferences->mainWindowHeight())),
              place);
+}
+
+void TestMainWindow::soundKeys_data()
+{
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QString>("field");
+    QTest::addRow("none") << "" << "";
+    QTest::addRow("up twice") << "+=" << "Key +2";
+    QTest::addRow("down three times") << "---" << "Key -3";
+    QTest::addRow("no further than 6 up") << "+++++++" << "Key +6";
+    QTest::addRow("no further than 6 down") << "-------" << "Key -6";
+    QTest::addRow("vocals") << "v" << "Vocals reduced";
+    QTest::addRow("both") << "-v" << "Key -1, Vocals reduced";
+    QTest::addRow("both, then the song's key and vocals back") << "+v0v" << "";
+}
+
+// The keys of the main window change the sound's settings, and the status bar's field shows them
+// only while something is on.
+void TestMainWindow::soundKeys()
+{
+    QFETCH(QString, keys);
+    QFETCH(QString, field);
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    QTest::keyClicks(window, keys);
+    QCOMPARE(window->findChild<QLabel *>("soundLabel")->text(), field);
+    QCOMPARE(MainWindow::soundText(SoundSettings::key(), SoundSettings::vocalsReduced()), field);
+    SoundSettings::setKey(0);
+    SoundSettings::setVocalsReduced(false);
 }
 
 QTEST_MAIN(TestMainWindow)

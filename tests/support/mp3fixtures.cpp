@@ -40,10 +40,13 @@ QByteArray Mp3Fixtures::encodeSine(const Sine &sine)
     std::vector<unsigned char> out(block * 5 / 4 + 7200);
     QByteArray mp3;
     const double step = 2.0 * M_PI * sine.frequency / sine.sampleRate;
+    const qint64 click = sine.clickAt < 0 ? -1 : qRound64(sine.clickAt * sine.sampleRate);
     for (qint64 done = 0; done < total;) {
         const int n = int(qMin<qint64>(block, total - done));
         for (int i = 0; i < n; ++i) {
-            const double v = sine.amplitude * 32767.0 * std::sin(step * double(done + i));
+            const double v = done + i == click
+                                 ? 0.9 * 32767.0
+                                 : sine.amplitude * 32767.0 * std::sin(step * double(done + i));
             left[i] = right[i] = short(qRound(v));
         }
         const int bytes =

@@ -27,6 +27,7 @@ public:
         int bitrate = 128;      // kbps, constant bit rate (used when vbrQuality < 0)
         int vbrQuality = -1;    // 0 (best) to 9 for variable bit rate instead
         double amplitude = 0.5; // of full scale
+        double clickAt = -1.0;  // seconds: one sample at 0.9 of full scale there; none if < 0
     };
 
     // The encoded file's bytes; empty when LAME refused the settings or the bit rate left no
