@@ -364,6 +364,12 @@ bool MP3Object::poolHasWork() const
     return !usedList.empty() || (decoder->hasMoreFrames() && (fillBuffer || !emptyList.empty()));
 }
 
+qint64 MP3Object::nextDueTime() const
+{
+    QMutexLocker bufferLocker(&bufferLock); // guards contentList
+    return contentList.isEmpty() ? -1 : contentList.first()->dueTime;
+}
+
 int MP3Object::nextPassIn() const
 {
     QMutexLocker stateLocker(&stateLock);   // guards transport, playPosition and stepDueAt

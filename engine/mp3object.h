@@ -57,6 +57,9 @@ public:
     // the next lyrics stamp or paced step otherwise, -1 when only passWanted() or a request can
     // bring work (buffers full, the device not yet asking).
     int nextPassIn() const;
+    // When the next content stamp falls due (MonotonicClock ms), the time the output expects its
+    // frame to be heard; -1 with none waiting.
+    qint64 nextDueTime() const;
 
 public slots:
     void Rewind();

@@ -77,6 +77,9 @@ MainWindow::MainWindow() : QMainWindow(nullptr)
 
     timer.setObjectName(QStringLiteral("passTimer"));
     timer.setSingleShot(true);
+    // Armed for the next lyrics stamp, a frame or less away: a coarse timer may fire a millisecond
+    // or more off, and every millisecond late is a highlight late.
+    timer.setTimerType(Qt::PreciseTimer);
     connect(&timer, &QTimer::timeout, this, &MainWindow::timergo);
     connect(menu, &Menu::PreferencesChanged, lyricsLabel, qOverload<>(&LyricsLabel::ScreenRedraw));
     connect(menu, &Menu::advancedcontrolls, this, &MainWindow::advanced);
