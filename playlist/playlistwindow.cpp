@@ -131,7 +131,7 @@ void PlayListWindow::open(const QString &path, Report report)
     case PlayListFile::Kind::PlayList:
     case PlayListFile::Kind::M3u:
         // An M3U list is kept only by saving it as a .playlist, which closing then offers.
-        if (kind == PlayListFile::Kind::M3u ? readM3u(path, failure) : readPlaylist(path, failure))
+        if (readPlaylist(path, failure))
             changedSinceSave = kind == PlayListFile::Kind::M3u;
         else
             problem = QLatin1String("Unable to read the playlist file: ") + path +
@@ -340,17 +340,8 @@ bool PlayListWindow::readPlaylist(const QString &path, QString &failure)
 {
     QMutexLocker locker(&mutex); // guards the list
     QStringList read;
-    if (!PlayListFile::read(path, read, failure))
-        return false;
-    replaceList(read);
-    return true;
-}
-
-bool PlayListWindow::readM3u(const QString &path, QString &failure)
-{
-    QMutexLocker locker(&mutex); // guards the list
-    QStringList read;
-    if (!M3uReader::read(path, read, failure))
+    const bool m3u = PlayListFile::kindOf(path) == PlayListFile::Kind::M3u;
+    if (!(m3u ? M3uReader::read(path, read, failure) : PlayListFile::read(path, read, failure)))
         return false;
     replaceList(read);
     return true;

@@ -55,7 +55,8 @@ public:
     void removeSong(int row);
     // Brings every row's text in line with the list and the current song.
     void refreshList();
-    // Replaces the list only when the whole file could be read; failure says why otherwise.
+    // Replaces the list only when the whole file (a .playlist, or an M3U list by its suffix) could
+    // be read; failure says why otherwise.
     bool readPlaylist(const QString &path, QString &failure);
     // On success remembers path as lastFile; failure says why otherwise.
     bool writePlaylist(const QString &path, QString &failure);
@@ -106,7 +107,6 @@ private:
 
     void connectParts();
     void open(const QString &path, Report report);
-    bool readM3u(const QString &path, QString &failure);
     void replaceList(const QStringList &read);
     void openDropped(const QStringList &files);
     QString rowText(int row) const;
