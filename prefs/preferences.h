@@ -30,6 +30,8 @@ public:
     // $XDG_CONFIG_HOME/VantrelKivo/VantrelKivo.preferences (~/.config when the variable is unset
     // or not absolute); creates the folder when it is missing.
     static QString standardFileName();
+    // The preferences file this store reads and writes.
+    QString file() const { return fileName; }
 
     ~Preferences();
     Preferences(const Preferences &) = delete;
