@@ -7,6 +7,9 @@ packages=(
     g++ cmake ninja-build pkg-config git
     qt6-base-dev libsdl2-dev libmpg123-dev libtag1-dev libuchardet-dev
     librubberband-dev libmp3lame-dev
+    libqt6sql6-sqlite qt6-httpserver-dev qt6-websockets-dev
+    libqrencode-dev libebur128-dev libzip-dev
+    chromium chromium-driver python3-selenium
     dbus-daemon
     desktop-file-utils shared-mime-info
     fonts-liberation2 fonts-noto-cjk
