@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 
 namespace {
 std::atomic<int> currentKey{0};
@@ -59,6 +60,6 @@ double SoundSettings::loudnessGain()
 void SoundSettings::setLoudnessGain(double factor)
 {
     // NaN falls to 1: no gain rather than silence or noise.
-    const double sane = factor >= 0.0 && factor <= maxLoudnessGain ? factor : 1.0;
+    const double sane = std::isnan(factor) ? 1.0 : std::clamp(factor, 0.0, maxLoudnessGain);
     loudness.store(sane, std::memory_order_relaxed);
 }
