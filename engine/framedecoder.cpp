@@ -1,8 +1,8 @@
 #include "framedecoder.h"
 
 #include "frameslot.h"
+#include "localfilename.h"
 
-#include <QFile>
 #include <QMutexLocker>
 #include <QString>
 #include <QtDebug>
@@ -12,7 +12,7 @@ FrameDecoder::FrameDecoder(const QString &fileName) : info(std::make_unique<Stre
     QMutexLocker locker(&mutex); // guards every field
     *info = StreamInfo{};
     // The library takes the path as the file system spells it, so any name opens.
-    const QByteArray path = QFile::encodeName(fileName);
+    const QByteArray path = LocalFileName::encode(fileName);
     fileOpen = (KWO_MP3D_Init(path.constData(), info.get()) & 0xff) != 0;
     if (!fileOpen)
         return;

@@ -1,10 +1,10 @@
 #include "lyricsdecoder.h"
 
 #include "contentstamp.h"
+#include "localfilename.h"
 #include "lyricsdata.h"
 #include "monotonicclock.h"
 
-#include <QFile>
 #include <QMutexLocker>
 #include <QtDebug>
 
@@ -19,7 +19,7 @@ LyricsDecoder::LyricsDecoder(const QString &fileName, QList<ContentStamp *> *con
     snapshots.reserve(9973);
     snapshots.insert(0, new LyricsData());
     // The library takes the path as the file system spells it, so any name opens.
-    decoderReady = IMCX_InitDecoder(QFile::encodeName(fileName).constData()) != 0;
+    decoderReady = IMCX_InitDecoder(LocalFileName::encode(fileName).constData()) != 0;
     IMCX_InitGUI(this);
     if (!decoderReady)
         qWarning("UNABLE TO INITALIZE IMCX stuff!");

@@ -165,6 +165,12 @@ void MP3Object::updateControls()
     emit canff(playing || stopped);
 }
 
+bool MP3Object::hasFramesToPlay() const
+{
+    QMutexLocker locker(&bufferLock); // guards the buffers and their lists
+    return !fullList.empty() || (decoder && decoder->hasMoreFrames());
+}
+
 QString MP3Object::fileName() const
 {
     QMutexLocker locker(&stateLock); // guards songPath

@@ -53,6 +53,9 @@ public:
     int position() const { return playPosition; }
     // The song's frame count; 0 when the file could not be opened.
     int totalFrames() const { return frameCount; }
+    // Whether frames are still to be played: false for a file that did not open, for a song of
+    // one frame (the decoder plays none) and once the last frame has been decoded.
+    bool hasFramesToPlay() const;
     // Milliseconds until the next pass has something to do: 0 while work remains, the time to
     // the next lyrics stamp or paced step otherwise, -1 when only passWanted() or a request can
     // bring work (buffers full, the device not yet asking).

@@ -1,9 +1,9 @@
 #include "m3ureader.h"
 
 #include "lyricsencoding.h"
+#include "regularfile.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
 #include <QUrl>
@@ -57,20 +57,10 @@ QString M3uReader::nameFilter()
 
 bool M3uReader::read(const QString &path, QStringList &songs, QString &failure)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        failure = file.errorString();
+    QByteArray bytes;
+    if (!RegularFile::read(path, maxBytes, bytes, &failure,
+                           QStringLiteral("It is too large to be a playlist.")))
         return false;
-    }
-    const QByteArray bytes = file.read(maxBytes + 1);
-    if (file.error() != QFileDevice::NoError) {
-        failure = file.errorString();
-        return false;
-    }
-    if (bytes.size() > maxBytes) {
-        failure = QStringLiteral("It is too large to be a playlist.");
-        return false;
-    }
     const QString text = textOf(bytes, path.endsWith(QLatin1String(".m3u8"), Qt::CaseInsensitive));
     if (text.contains(QChar(0))) {
         failure = QStringLiteral("It is not a text file.");

@@ -1,9 +1,12 @@
 #include "playlistfile.h"
 
+#include "regularfile.h"
+
 #include <QDataStream>
-#include <QFile>
 #include <QSaveFile>
 #include <QtEndian>
+
+#include <algorithm>
 
 namespace {
 
@@ -17,6 +20,20 @@ public:
     explicit Cursor(const QByteArray &bytes) : bytes(bytes) {}
 
     qint64 remaining() const { return bytes.size() - position; }
+
+    // Steps over a string as takeString would read it, without making it.
+    bool skipString()
+    {
+        quint32 length = 0;
+        if (!take32(length))
+            return false;
+        if (length == nullString)
+            return true;
+        if (length % 2 != 0 || length > quint64(remaining()))
+            return false;
+        position += length;
+        return true;
+    }
 
     bool take32(quint32 &value)
     {
@@ -93,16 +110,21 @@ bool PlayListFile::decode(const QByteArray &bytes, QStringList &songs)
     quint32 count = 0;
     if (!in.take32(tag) || qint32(tag) != formatTag || !in.take32(count))
         return false;
-    // Nothing is reserved for the declared count: every entry read has used up at least its
-    // 4-byte length, so what is allocated stays in proportion to the file, whatever it claims.
+    // Every entry takes at least its 4-byte length: a count the rest of the file cannot hold
+    // is refused before anything is read, and nothing is reserved for it.
     const qint64 entries = qint32(count);
+    if (entries > in.remaining() / 4)
+        return false;
     QStringList read;
     for (qint64 entry = 0; entry < entries; ++entry) {
         QString song;
-        if (!in.takeString(song))
+        if (entry >= maxEntries ? !in.skipString() : !in.takeString(song))
             return false;
-        read.append(song);
+        if (entry < maxEntries)
+            read.append(song);
     }
+    if (entries > maxEntries)
+        qWarning("Only the first %d entries of the playlist are taken.", maxEntries);
     songs = read;
     return true;
 }
@@ -111,10 +133,16 @@ bool PlayListFile::write(const QString &path, const QStringList &songs, QString 
 {
     const QByteArray bytes = encode(songs);
     // Unbuffered, so that a short write (a full disk) shows in write()'s count instead of
-    // committing a truncated file at the final flush.
+    // committing a truncated file at the final flush. A short write is followed by another for
+    // the rest, which fails with the system's reason.
     QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
-        file.write(bytes) == bytes.size() && file.commit())
+    bool written = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    for (qint64 done = 0; written && done < bytes.size();) {
+        const qint64 n = file.write(bytes.constData() + done, bytes.size() - done);
+        written = n > 0;
+        done += std::max<qint64>(n, 0);
+    }
+    if (written && file.commit())
         return true;
     failure = file.errorString();
     file.cancelWriting();
@@ -123,16 +151,10 @@ bool PlayListFile::write(const QString &path, const QStringList &songs, QString 
 
 bool PlayListFile::read(const QString &path, QStringList &songs, QString &failure)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        failure = file.errorString();
+    QByteArray bytes;
+    if (!RegularFile::read(path, maxBytes, bytes, &failure,
+                           QStringLiteral("It is too large to be a playlist.")))
         return false;
-    }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        failure = file.errorString();
-        return false;
-    }
     if (!decode(bytes, songs)) {
         failure = QStringLiteral("It is not a playlist file, or it is damaged or cut short.");
         return false;

@@ -13,6 +13,12 @@
 class PlayListFile
 {
 public:
+    // Larger files are refused: a list of the most entries taken, with long paths, is far
+    // smaller.
+    static constexpr qint64 maxBytes = 64 * 1024 * 1024;
+    // Entries after this many are ignored, as in M3U lists.
+    static constexpr int maxEntries = 50000;
+
     enum class Kind
     {
         Song,
@@ -31,12 +37,15 @@ public:
     static QByteArray encode(const QStringList &songs);
     // The entries of a whole file; false, with songs untouched, when the tag is not 0 or the
     // bytes end before the N entries or a string they declare. Bytes after the N-th entry are
-    // ignored; a count of 0 or less is an empty list.
+    // ignored; a count of 0 or less is an empty list. Only the first maxEntries are taken
+    // (with a warning); the rest are still checked.
     static bool decode(const QByteArray &bytes, QStringList &songs);
 
-    // The old file is replaced only by a complete new one. On failure, failure says why.
+    // The old file is replaced only by a complete new one. On failure, failure gives the
+    // system's reason ("No space left on device").
     static bool write(const QString &path, const QStringList &songs, QString &failure);
-    // Reads the whole file before decoding it. On failure songs is untouched and failure says why.
+    // Reads the whole file, only when it is a regular file of at most maxBytes, before decoding
+    // it. On failure songs is untouched and failure says why.
     static bool read(const QString &path, QStringList &songs, QString &failure);
 };
 

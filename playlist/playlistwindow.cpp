@@ -5,6 +5,7 @@
 #include "playlistmenu.h"
 #include "playlisttoolbar.h"
 #include "preferences.h"
+#include "regularfile.h"
 
 #include <QAbstractButton>
 #include <QCloseEvent>
@@ -104,9 +105,9 @@ PlayListWindow::~PlayListWindow()
         delete PlayListToolbar::Instance(nullptr, nullptr);
 }
 
-void PlayListWindow::openFile(const QString &path)
+bool PlayListWindow::openFile(const QString &path)
 {
-    open(path, Report::MessageBox);
+    return open(path, Report::MessageBox);
 }
 
 void PlayListWindow::reopenLastFile()
@@ -114,16 +115,24 @@ void PlayListWindow::reopenLastFile()
     open(Preferences::Instance()->lastFile(), Report::Log);
 }
 
-void PlayListWindow::open(const QString &path, Report report)
+bool PlayListWindow::open(const QString &path, Report report)
 {
     QMutexLocker locker(&mutex); // guards the list
     if (path.isEmpty())
-        return;
+        return false;
     QString problem;
     QString failure;
     const PlayListFile::Kind kind = PlayListFile::kindOf(path);
     switch (kind) {
     case PlayListFile::Kind::Song:
+        // A missing song is taken (and found unplayable when its turn comes); a pipe or device
+        // is not, so that it never becomes the file the next start opens.
+        if (RegularFile::isSpecial(path)) {
+            failure = RegularFile::notRegularText();
+            problem = QLatin1String("Unable to read the song: ") + path + QLatin1Char('\n') +
+                      failure;
+            break;
+        }
         clearList();
         addSong(path);
         changedSinceSave = true;
@@ -154,6 +163,7 @@ void PlayListWindow::open(const QString &path, Report report)
         showBox(this, QMessageBox::Warning, QStringLiteral("PlayListFileErrorBox"),
                 QStringLiteral("File ERROR"), problem);
     }
+    return problem.isEmpty();
 }
 
 bool PlayListWindow::hasCurrentSong() const
@@ -392,10 +402,8 @@ void PlayListWindow::playlistMenuSave(const QString &path)
 void PlayListWindow::playlistMenuOpen(const QString &path)
 {
     QMutexLocker locker(&mutex); // guards the list
-    if (!path.isEmpty()) {
+    if (!path.isEmpty() && openFile(path))
         rememberFile(path);
-        openFile(path);
-    }
     emit changed();
 }
 

@@ -34,8 +34,9 @@ public:
     ~PlayListWindow() override;
 
     // A .mp3 path becomes the only song, a .playlist, .m3u or .m3u8 path replaces the list; any
-    // other path, or a list that cannot be read, is shown in a warning box and changes nothing.
-    void openFile(const QString &path);
+    // other path, a list that cannot be read, or a song that is a folder, pipe or device, is
+    // shown in a warning box and changes nothing. True when the list took the file.
+    bool openFile(const QString &path);
     // openFile for lastFile at start-up: problems go to the log, not to a box.
     void reopenLastFile();
     bool hasCurrentSong() const;
@@ -106,7 +107,7 @@ private:
     PlayListWindow();
 
     void connectParts();
-    void open(const QString &path, Report report);
+    bool open(const QString &path, Report report);
     void replaceList(const QStringList &read);
     void openDropped(const QStringList &files);
     QString rowText(int row) const;

@@ -1,5 +1,6 @@
 #include "entry.h"
 
+#include "commandline.h"
 #include "mainwindow.h"
 #include "preferences.h"
 #include "screensaver.h"
@@ -76,22 +77,28 @@ QString preferencesFileName(const QString &program)
     return Preferences::standardFileName();
 }
 
-QApplication *createApplication(int &argc, char **argv)
+QApplication *createApplication(int &argc, char **argv, int *finished)
 {
+    if (finished)
+        *finished = -1;
     auto *application = new (std::nothrow) QApplication(argc, argv);
     if (!application)
         return nullptr;
+    // argc and argv no longer hold the options the toolkit took for itself.
+    CommandLine commandLine;
+    if (!commandLine.read(argc, argv)) {
+        if (finished)
+            *finished = commandLine.exitCode();
+        return application;
+    }
     if (createClassMutexes() != 0 ||
         !Preferences::Instance(preferencesFileName(QFile::decodeName(argv[0])))) {
         destroyInstances();
         delete application;
         return nullptr;
     }
-    // argc and argv no longer hold the options the toolkit took for itself.
-    if (argc > 1) {
-        haveCommandLineFile = true;
-        commandLineFile = QFile::decodeName(argv[1]);
-    }
+    haveCommandLineFile = commandLine.hasFile();
+    commandLineFile = commandLine.fileName();
     return application;
 }
 
@@ -115,28 +122,41 @@ int runPlayer(int argc, char **argv)
     readScreenSaverSetting();
     // The class mutexes start null: destroyInstances leaves them so, and they begin so.
 
-    QApplication *application = createApplication(argc, argv);
+    int finished = -1;
+    QApplication *application = createApplication(argc, argv, &finished);
     if (!application) {
         qFatal("Error: unable to obtain the memory needed for the application.");
         return 1;
     }
+    if (finished >= 0) { // --help, --version, or a mistake: said, and nothing else made
+        delete application;
+        return finished;
+    }
     // A kill, Ctrl+C or the end of the session ends the run at once, even under an open dialog
     // (nobody is there to answer it); the shut-down below still runs in its order, and every
-    // setting is already in the preferences file.
+    // setting is already in the preferences file. A request that came while a box held up the
+    // start is kept: it ended only that box, and the event loop then must not start at all.
+    bool terminated = false;
     auto termination = std::make_unique<TerminationSignals>();
     QObject::connect(termination.get(), &TerminationSignals::terminationRequested, application,
-                     [application] { application->exit(0); });
+                     [application, &terminated] {
+                         terminated = true;
+                         application->exit(0);
+                     });
     MainWindow *window = createMainWindow();
     if (!window) {
         qFatal("Error: unable to create top level window");
         return 2;
     }
-    // The first argument opens as if chosen with "&Load", after the list the last run left.
-    if (haveCommandLineFile)
-        window->loadFile(commandLineFile);
+    // The first argument opens as if chosen with "&Load", after the list the last run left. From
+    // the running event loop: a box it raises then ends with the loop on a termination request.
+    if (haveCommandLineFile) {
+        QMetaObject::invokeMethod(
+            window, [window] { window->loadFile(commandLineFile); }, Qt::QueuedConnection);
+    }
     QObject::connect(application, &QGuiApplication::lastWindowClosed, application,
                      &QCoreApplication::quit);
-    const int result = application->exec();
+    const int result = terminated ? 0 : application->exec();
     termination.reset();
 
     // Nothing is written here: every setter has already written the preferences file.

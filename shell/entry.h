@@ -9,9 +9,9 @@ class QApplication;
 // The process from start to end: the start-up and shut-down order of every long-lived object.
 // Everything here runs on the GUI thread.
 
-// Set when at least one command-line argument was given (after the toolkit took its own options).
+// Set when a file was named on the command line (after the toolkit took its own options).
 extern bool haveCommandLineFile;
-// The first command-line argument.
+// The first command-line argument that is not an option, kept as its bytes (LocalFileName).
 extern QString commandLineFile;
 
 // The whole run: the event loop's result, 1 when the application could not be created, 2 when
@@ -19,8 +19,10 @@ extern QString commandLineFile;
 int runPlayer(int argc, char **argv);
 
 // The application object with the class mutexes and the preferences store, or null after
-// tearing down whatever was made. argc must outlive the application.
-QApplication *createApplication(int &argc, char **argv);
+// tearing down whatever was made. argc must outlive the application. When the command line only
+// asks for help or the version (or is mistaken), the answer is printed, nothing else is made and
+// *finished is the exit code; otherwise *finished is -1.
+QApplication *createApplication(int &argc, char **argv, int *finished = nullptr);
 // 0 when every class mutex was made; otherwise the position (1 to 9, in making order) of the
 // last one that could not be.
 int createClassMutexes();

@@ -284,8 +284,9 @@ void MainWindow::loadSong(const QString &file, int startFrame)
     QMutexLocker locker(&mutex); // guards song and the flags
     lyricsLabel->ScreenRedraw(nullptr);
     song = MP3Object::Instance(file, startFrame);
-    if (!song || song->totalFrames() == 0) {
-        // Nothing to play: say so, and skip the song once (its end comes on the next pass).
+    if (!song || !song->hasFramesToPlay()) {
+        // Nothing to play: say so, and skip the song once (its end comes on the next pass). A
+        // song of one frame is such a song; stopped and reloaded it would end again at once.
         statusBar()->showMessage(QStringLiteral("Unable to play ") + QFileInfo(file).fileName());
         if (failedSongs.contains(file))
             halted = true; // the list came round to a song that already failed

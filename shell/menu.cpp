@@ -108,11 +108,14 @@ void Menu::load(const QString &path)
         return;
     const QString directory = path.left(path.lastIndexOf(QLatin1Char('/')) + 1);
     qDebug("dirname: %s", qUtf8Printable(directory));
+    // Remembered only once opened: a file the list refused (a pipe, a damaged list) must not
+    // become the file the next start opens.
+    PlayListWindow *window = PlayListWindow::Instance();
+    if (!window || !window->openFile(path))
+        return;
     Preferences *preferences = Preferences::Instance();
     preferences->setLastDirectory(directory);
     preferences->setLastFile(path);
-    if (PlayListWindow *window = PlayListWindow::Instance())
-        window->openFile(path);
 }
 
 void Menu::playlist()

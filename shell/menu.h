@@ -32,7 +32,8 @@ public:
 public slots:
     // Toggles the playlist window, its stored visibility and the "&Playlist" check mark.
     void playlist();
-    // Remembers path's folder and path, and opens path in the playlist window; "" does nothing.
+    // Opens path in the playlist window and, when it opened, remembers its folder and path;
+    // "" does nothing.
     void load(const QString &path);
 
 signals:

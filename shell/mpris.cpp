@@ -1,6 +1,7 @@
 #include "mpris.h"
 
 #include "frametiming.h"
+#include "localfilename.h"
 #include "mp3object.h"
 #include "mprisplayer.h"
 #include "mprisroot.h"
@@ -211,10 +212,10 @@ void Mpris::seekTo(qlonglong microseconds, bool relative)
 // Queued, so that the call has its answer before a box about the file waits for the user.
 void Mpris::open(const QString &uri)
 {
-    const QUrl url(uri);
-    if (!url.isLocalFile())
+    // A name that is not UTF-8 keeps its bytes, so that the file it names opens.
+    const QString path = LocalFileName::fromUrl(uri);
+    if (path.isEmpty())
         return;
-    const QString path = url.toLocalFile();
     QMetaObject::invokeMethod(
         this, [this, path] { emit OpenRequested(path); }, Qt::QueuedConnection);
 }

@@ -1,10 +1,13 @@
 #include "songtags.h"
 
-#include <QFile>
+#include "regularfile.h"
+
 #include <QFileInfo>
 
-#include <taglib/fileref.h>
+#include <taglib/id3v2framefactory.h>
+#include <taglib/mpegfile.h>
 #include <taglib/tag.h>
+#include <taglib/tfilestream.h>
 
 namespace {
 
@@ -18,12 +21,16 @@ QString fromTagLib(const TagLib::String &text)
 SongTags SongTags::read(const QString &path)
 {
     SongTags tags;
-    const QByteArray name = QFile::encodeName(path);
-    const TagLib::FileRef file(name.constData(), false);
-    if (!file.isNull() && file.tag()) {
-        tags.title = fromTagLib(file.tag()->title());
-        tags.artist = fromTagLib(file.tag()->artist());
-        tags.album = fromTagLib(file.tag()->album());
+    // Only a regular file: a pipe would block the reader for good, a device never end.
+    const int fd = RegularFile::open(path);
+    if (fd >= 0) {
+        TagLib::FileStream stream(fd, true); // closes fd
+        const TagLib::MPEG::File file(&stream, TagLib::ID3v2::FrameFactory::instance(), false);
+        if (file.isValid() && file.tag()) {
+            tags.title = fromTagLib(file.tag()->title());
+            tags.artist = fromTagLib(file.tag()->artist());
+            tags.album = fromTagLib(file.tag()->album());
+        }
     }
     if (tags.title.isEmpty())
         tags.title = QFileInfo(path).fileName();

@@ -1,10 +1,9 @@
 #include "kwo_imcx.h"
 
 #include "contentstreamdecoder.h"
+#include "localfilename.h"
 #include "ontimeevents.h"
 #include "songlyrics.h"
-
-#include <QFile>
 
 // The library decodes one song at a time. All calls come from one thread (the player's GUI
 // thread), so the state needs no lock.
@@ -67,7 +66,7 @@ int32_t IMCX_InitDecoder(const char *path)
     startFresh();
     if (!path)
         return 0;
-    const SongLyrics lyrics = SongLyrics::forSong(QFile::decodeName(path));
+    const SongLyrics lyrics = SongLyrics::forSong(LocalFileName::decode(path));
     if (!lyrics.hasLyrics())
         return 0;
     onTime = OnTimeEvents(ContentStream::encode(lyrics.timeline()));

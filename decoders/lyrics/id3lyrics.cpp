@@ -1,13 +1,16 @@
 #include "id3lyrics.h"
 
 #include "lrcparser.h"
+#include "regularfile.h"
 
 #include <QFile>
 #include <QString>
 
+#include <taglib/id3v2framefactory.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
 #include <taglib/synchronizedlyricsframe.h>
+#include <taglib/tfilestream.h>
 #include <taglib/unsynchronizedlyricsframe.h>
 
 #include <algorithm>
@@ -140,8 +143,13 @@ LyricSheet Id3Lyrics::read(const QString &songPath, QString *source)
 {
     if (source)
         source->clear();
-    const QByteArray name = QFile::encodeName(songPath);
-    TagLib::MPEG::File file(name.constData(), true, TagLib::AudioProperties::Fast);
+    // Only a regular file: a pipe would block the reader, a device never end.
+    const int fd = RegularFile::open(songPath);
+    if (fd < 0)
+        return {};
+    TagLib::FileStream stream(fd, true); // closes fd
+    TagLib::MPEG::File file(&stream, TagLib::ID3v2::FrameFactory::instance(), true,
+                            TagLib::AudioProperties::Fast);
     if (!isMpegAudio(file) || !file.hasID3v2Tag())
         return {};
     TagLib::ID3v2::Tag *tag = file.ID3v2Tag();

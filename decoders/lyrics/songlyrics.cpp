@@ -3,9 +3,9 @@
 #include "id3lyrics.h"
 #include "lrcparser.h"
 #include "pagebuilder.h"
+#include "regularfile.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -28,15 +28,14 @@ SongLyrics SongLyrics::forSong(const QString &songPath)
     SongLyrics lyrics;
     const QFileInfo song(songPath);
     for (const char *suffix : {".lrc", ".LRC"}) {
-        const QFileInfo sidecar(song.dir(), song.completeBaseName() + QLatin1String(suffix));
-        if (!sidecar.isFile() || sidecar.size() > maxSidecarBytes)
+        const QString sidecar =
+            song.dir().filePath(song.completeBaseName() + QLatin1String(suffix));
+        QByteArray bytes;
+        if (!RegularFile::read(sidecar, maxSidecarBytes, bytes, nullptr))
             continue;
-        QFile file(sidecar.filePath());
-        if (!file.open(QIODevice::ReadOnly))
-            continue;
-        const LyricSheet sheet = LrcParser::parse(file.read(maxSidecarBytes));
+        const LyricSheet sheet = LrcParser::parse(bytes);
         if (hasSungLines(sheet)) {
-            lyrics.from = sidecar.fileName();
+            lyrics.from = QFileInfo(sidecar).fileName();
             lyrics.events = PageBuilder::build(sheet);
             return lyrics;
         }

@@ -1,11 +1,12 @@
 #include "bufferedfile.h"
 
+#include "regularfile.h"
+
 #include <QtDebug>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,19 +17,12 @@ constexpr size_t bufferBytes = 64 * 1024;
 
 std::unique_ptr<BufferedFile> BufferedFile::open(const char *path)
 {
-    // Non-blocking so that opening a pipe nobody writes to returns at once.
-    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    QString failure;
+    const int fd = RegularFile::open(path, &failure);
     if (fd < 0) {
-        qDebug("KWO MP3 Decoder: cannot open %s: %s", path, std::strerror(errno));
+        qDebug("KWO MP3 Decoder: cannot open %s: %s", path, qPrintable(failure));
         return nullptr;
     }
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        qDebug("KWO MP3 Decoder: %s is not a regular file", path);
-        ::close(fd);
-        return nullptr;
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return std::unique_ptr<BufferedFile>(new BufferedFile(fd));
 }
 

@@ -1,16 +1,15 @@
 #include "contentsource.h"
 
+#include "localfilename.h"
 #include "lyricscontentsource.h"
 #include "songlyrics.h"
-
-#include <QFile>
 
 std::unique_ptr<ContentSource> ContentSource::open(const char *path)
 {
     // A song's lyrics (sidecar LRC, ID3v2 SYLT or USLT) travel as the content stream; a song
     // without any gets 00 00 in every frame.
     if (path) {
-        const SongLyrics lyrics = SongLyrics::forSong(QFile::decodeName(path));
+        const SongLyrics lyrics = SongLyrics::forSong(LocalFileName::decode(path));
         if (lyrics.hasLyrics())
             return std::make_unique<LyricsContentSource>(lyrics.timeline());
     }
