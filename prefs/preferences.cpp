@@ -1,10 +1,13 @@
 #include "preferences.h"
 
+#include "screenlimits.h"
+
 #include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QMessageBox>
 #include <QSaveFile>
+#include <QSize>
 #include <QStandardPaths>
 #include <QtEndian>
 
@@ -13,6 +16,13 @@
 namespace {
 
 constexpr qint32 formatTag = 15;
+
+// The windows' sizes and places at first start, and in place of any a file holds that no
+// screen can show.
+constexpr QSize mainWindowSize(500, 250);
+constexpr QSize playlistWindowSize(250, 250);
+constexpr QPoint mainWindowPlace(10, 10);
+constexpr QPoint playlistWindowPlace(10, 300);
 
 // Bools go out as the ints 1 or 0 and come back true for any non-zero int; colours as one 32-bit
 // value 0xffRRGGBB of which reading keeps the low 24 bits; the rest as Qt writes them at stream
@@ -196,8 +206,27 @@ bool Preferences::readFile()
     eachStoredField(read, RecordReader{in});
     if (in.status() != QDataStream::Ok)
         return false;
+    keepWindowsOnScreen(read);
     fields = read;
     return true;
+}
+
+// Each size or place no screen can show is replaced by its default, field by field; the file
+// keeps what it holds until the next write.
+void Preferences::keepWindowsOnScreen(Fields &read)
+{
+    const ScreenLimits limits;
+    const auto fit = [](int &value, bool fits, int fallback) { value = fits ? value : fallback; };
+    fit(read.mainWindowWidth, limits.widthFits(read.mainWindowWidth), mainWindowSize.width());
+    fit(read.mainWindowHeight, limits.heightFits(read.mainWindowHeight), mainWindowSize.height());
+    fit(read.playlistWindowWidth, limits.widthFits(read.playlistWindowWidth),
+        playlistWindowSize.width());
+    fit(read.playlistWindowHeight, limits.heightFits(read.playlistWindowHeight),
+        playlistWindowSize.height());
+    if (!limits.onSomeScreen(read.mainWindowPosition))
+        read.mainWindowPosition = mainWindowPlace;
+    if (!limits.onSomeScreen(read.playlistWindowPosition))
+        read.playlistWindowPosition = playlistWindowPlace;
 }
 
 bool Preferences::writeFile()
@@ -224,10 +253,10 @@ bool Preferences::writeFile()
 void Preferences::setDefaults()
 {
     QMutexLocker locker(mutex.get()); // guards the fields and the file
-    fields.mainWindowWidth = 500;
-    fields.mainWindowHeight = 250;
-    fields.playlistWindowWidth = 250;
-    fields.playlistWindowHeight = 250;
+    fields.mainWindowWidth = mainWindowSize.width();
+    fields.mainWindowHeight = mainWindowSize.height();
+    fields.playlistWindowWidth = playlistWindowSize.width();
+    fields.playlistWindowHeight = playlistWindowSize.height();
     fields.nextBufferCount = 20;
     fields.mp3DecoderModule = QStringLiteral("KWO MP3 Decoder");
     fields.interactiveMediaModule = QStringLiteral("KWO Interactive Content Decoder");
@@ -243,8 +272,8 @@ void Preferences::setDefaults()
     fields.repeatPlaylist = false;
     fields.autoPlay = true;
     fields.disableScreenSaver = true;
-    fields.mainWindowPosition = QPoint(10, 10);
-    fields.playlistWindowPosition = QPoint(10, 300);
+    fields.mainWindowPosition = mainWindowPlace;
+    fields.playlistWindowPosition = playlistWindowPlace;
     if (!writeFile())
         reportWriteError();
 }

@@ -38,7 +38,8 @@ public:
     Preferences &operator=(const Preferences &) = delete;
 
     // Reads the whole record into the fields. False, with no field changed, when the file cannot
-    // be opened, its tag is not 15, or the record is cut short or damaged.
+    // be opened, its tag is not 15, or the record is cut short or damaged. A window size or place
+    // that no connected screen can show (ScreenLimits) reads as its default.
     bool readFile();
     // Writes the whole record; the old file is replaced only by a complete new one. False when
     // the file cannot be opened, written or put in place.
@@ -138,6 +139,7 @@ private:
     template <class AnyFields, class Visit>
     static void eachStoredField(AnyFields &fields, Visit &&visit);
     void readOrDefault();
+    static void keepWindowsOnScreen(Fields &read);
     void putBuffersInEffect();
 
     Fields fields;

@@ -50,7 +50,7 @@ const QString changedDirectory = QStringLiteral("/srv/Lieder \u03a9/");
 // module name, a 14 pt italic font.
 QByteArray changedRecord()
 {
-    return hex("0000000F 00000001 00000001 00000000 00000000 FFFFFFFE 00000400 00000033 00000044") +
+    return hex("0000000F 00000001 00000001 00000000 00000000 FFFFFFFE 000001F4 00000033 00000044") +
            string16("mp3") + string16("") + hex("FFFFFFFF FF102030 00000007 FF00FF00") +
            string16(changedDirectory) + string16("dir/track 1.mp3") + hex("FFABCDEF") +
            string16("DejaVu Serif") +
@@ -65,7 +65,7 @@ void changeEveryField(Preferences *prefs)
     prefs->setRepeatPlaylist(true);
     prefs->setAutoPlay(false);
     prefs->setDisableScreenSaver(false);
-    prefs->setMainWindowPosition(-2, 1024);
+    prefs->setMainWindowPosition(-2, 500);
     prefs->setPlaylistWindowPosition(51, 68);
     prefs->setMp3DecoderModule(QStringLiteral("mp3"));
     prefs->setInteractiveMediaModule(QLatin1String(""));
@@ -170,6 +170,20 @@ void PreferencesTest::recordWrittenAndRead_data()
     QTest::addRow("last byte missing") << good.chopped(1) << bad << badBuffers;
     QTest::addRow("string past the end") << patched(directoryAt, "7FFFFFFE") << bad << badBuffers;
     QTest::addRow("font past the end") << patched(fontAt, "7FFFFFF0") << bad << badBuffers;
+    // A size or place no screen can show reads as that field's default, the others as stored;
+    // the sizes are the last four ints: main height and width, playlist width and height.
+    const auto sizes = [&](const char *digits) {
+        return QByteArray(good).replace(good.size() - 16, 16, hex(digits));
+    };
+    QTest::addRow("main window 2^31-1 wide, playlist 0 high")
+        << sizes("00000190 7FFFFFFF 0000012D 00000000") << sizes("00000190 000001F4 0000012D 000000FA")
+        << QPoint(7, 9);
+    QTest::addRow("negative height, width 4 screens and one pixel")
+        << sizes("80000000 00000C81 0000012D 0000012E") << sizes("000000FA 000001F4 0000012D 0000012E")
+        << QPoint(7, 9);
+    QTest::addRow("places on no screen")
+        << patched(20, "7FFFFFFF 00000000 00000033 FFFF0000")
+        << patched(20, "0000000A 0000000A 0000000A 0000012C") << QPoint(7, 9);
 }
 
 // The record our writer makes against the bytes above: a first start writes the defaults, every

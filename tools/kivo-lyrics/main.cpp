@@ -1,16 +1,17 @@
 // kivo-lyrics: for people who make karaoke songs.
 //   kivo-lyrics embed SONG.mp3 LYRICS.lrc   stores the lyrics in the song's ID3v2 tag (SYLT)
 //   kivo-lyrics show [--json] SONG.mp3      prints every page and highlight the player shows
+//   kivo-lyrics --version
 #include "deliveryreport.h"
 #include "id3lyrics.h"
 #include "jsonline.h"
 #include "lrcparser.h"
 #include "lyricsshow.h"
+#include "regularfile.h"
 #include "songlyrics.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -33,6 +34,7 @@ int usage()
 {
     say(stderr, QStringLiteral("usage: kivo-lyrics embed SONG.mp3 LYRICS.lrc\n"
                                "       kivo-lyrics show [--json] SONG.mp3\n"
+                               "       kivo-lyrics --version\n"
                                "embed stores LRC lyrics in the song as an ID3v2.4 SYLT frame;\n"
                                "show prints every page and highlight the player displays."));
     return 2;
@@ -40,7 +42,7 @@ int usage()
 
 bool exists(const QString &path)
 {
-    return QFileInfo(path).isFile();
+    return RegularFile::isRegular(path);
 }
 
 int embed(const QString &song, const QString &lrcPath)
@@ -49,10 +51,11 @@ int embed(const QString &song, const QString &lrcPath)
         return fail(QStringLiteral("%1: no such file").arg(song));
     if (!exists(lrcPath))
         return fail(QStringLiteral("%1: no such file").arg(lrcPath));
-    QFile lrcFile(lrcPath);
-    if (!lrcFile.open(QIODevice::ReadOnly))
-        return fail(QStringLiteral("%1: cannot be read").arg(lrcPath));
-    const LyricSheet sheet = LrcParser::parse(lrcFile.readAll());
+    QByteArray lrc;
+    QString why;
+    if (!RegularFile::read(lrcPath, 16 * 1024 * 1024, lrc, &why))
+        return fail(QStringLiteral("%1: cannot be read: %2").arg(lrcPath, why));
+    const LyricSheet sheet = LrcParser::parse(lrc);
     const int lines = int(std::count_if(sheet.begin(), sheet.end(),
                                         [](const LyricLine &line) { return !line.isBreak(); }));
     if (lines == 0)
@@ -137,6 +140,10 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
+    if (args == QStringList{QStringLiteral("--version")}) {
+        say(stdout, QStringLiteral("kivo-lyrics (Vantrel Kivo Player) 2.00.0000"));
+        return 0;
+    }
     if (args.size() == 3 && args[0] == QLatin1String("embed"))
         return embed(args[1], args[2]);
     if (args.size() == 2 && args[0] == QLatin1String("show"))
