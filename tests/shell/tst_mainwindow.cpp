@@ -3,11 +3,13 @@
 // main menu and advanced window driven through their dialogs.
 
 #include "entry.h"
+#include "localfilename.h"
 #include "lyricslabel.h"
 #include "mainwindow.h"
 #include "modalanswers.h"
 #include "mp3fixtures.h"
 #include "mp3object.h"
+#include "mpris.h"
 #include "playlistfile.h"
 #include "playlistwindow.h"
 #include "preferences.h"
@@ -124,6 +126,38 @@ void trigger(const QString &entry)
     QFAIL(qPrintable("no menu entry " + entry));
 }
 
+// Opens the pipe for writing whenever a reader waits in its open, which frees a reader blocked
+// there: the test goes on, and blocked() tells that the player was stuck.
+class PipeWatch
+{
+public:
+    explicit PipeWatch(const QString &path) : path(QFile::encodeName(path))
+    {
+        ::mkfifo(this->path.constData(), 0600);
+        watcher = std::thread([this] {
+            while (!done) {
+                const int fd = ::open(this->path.constData(), O_WRONLY | O_NONBLOCK);
+                if (fd >= 0) {
+                    stuck = true;
+                    ::close(fd);
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+        });
+    }
+    ~PipeWatch()
+    {
+        done = true;
+        watcher.join();
+    }
+    bool blocked() const { return stuck; }
+
+private:
+    QByteArray path;
+    std::atomic<bool> done{false}, stuck{false};
+    std::thread watcher;
+};
+
 } // namespace
 
 class TestMainWindow : public QObject
@@ -137,6 +171,8 @@ private slots:
     void formatTime();
     void playsAPlaylistEndToEnd();
     void unplayableSongsAreSkippedThenPlaybackHalts();
+    void hostileInputs_data();
+    void hostileInputs();
     void menuChoicesAreStored();
     void advancedWindowStoresTheNextSongsBuffers();
     void lyricsFullScreen_data();
@@ -318,6 +354,104 @@ void TestMainWindow::unplayableSongsAreSkippedThenPlaybackHalts()
     QVERIFY2(reports <= 4, qPrintable(QString::number(reports)));
     QVERIFY(window->statusBar()->currentMessage().startsWith("Unable to play "));
     QVERIFY(!button("Play")->isEnabled());
+}
+
+void TestMainWindow::hostileInputs_data()
+{
+    QTest::addColumn<QByteArray>("input"); // a file name in the test's folder, made by the test
+    QTest::addColumn<QString>("route");    // load (the command line, a drop), entry (in a list), uri
+    QTest::addColumn<QString>("box");      // the File ERROR box gives this reason, or no box
+    QTest::addColumn<QString>("status");   // the status bar's message at rest begins so
+    QTest::addColumn<int>("rows");
+    const QString pipe = "It is not a regular file (a folder, a pipe or a device).";
+    const QString large = "It is too large to be a playlist.";
+    QTest::addRow("pipe as a song, loaded") << QByteArray("pipe.mp3") << "load" << pipe
+                                            << "" << 0;
+    QTest::addRow("pipe as a song, from the bus") << QByteArray("pipe.mp3") << "uri"
+                                                  << pipe << "" << 0;
+    QTest::addRow("pipe as a list entry") << QByteArray("pipe.mp3") << "entry" << ""
+                                          << "Unable to play pipe.mp3" << 1;
+    QTest::addRow("pipe as a list") << QByteArray("pipe.playlist") << "load" << pipe << ""
+                                    << 0;
+    QTest::addRow("pipe as an M3U list") << QByteArray("pipe.m3u") << "uri" << pipe << ""
+                                         << 0;
+    QTest::addRow("/dev/zero as a list") << QByteArray("zero.playlist") << "load" << pipe
+                                         << "" << 0;
+    QTest::addRow("3.5 GB sparse list") << QByteArray("sparse.playlist") << "load" << large << ""
+                                        << 0;
+    QTest::addRow("4 million empty entries") << QByteArray("empty.playlist") << "load" << ""
+                                             << "Unable to play" << PlayListFile::maxEntries;
+    QTest::addRow("one-frame song") << QByteArray("one.mp3") << "load" << ""
+                                    << "Unable to play one.mp3" << 1;
+    QTest::addRow("one-frame song, list entry") << QByteArray("one.mp3") << "entry" << ""
+                                                << "Unable to play one.mp3" << 1;
+    QTest::addRow("Latin-1 name, from the bus") << QByteArray("caf\xe9.mp3") << "uri" << ""
+                                                << dir.filePath("caf") << 1;
+}
+
+// Pipes, devices, huge and malformed files through each way in: the player never blocks on
+// them, asks no more of memory than the file holds, says what went wrong in one box or one
+// status message, never reloads a song for ever, and does not remember a refused file.
+void TestMainWindow::hostileInputs()
+{
+    QFETCH(QByteArray, input);
+    QFETCH(QString, route);
+    QFETCH(QString, box);
+    QFETCH(QString, status);
+    QFETCH(int, rows);
+    Preferences *preferences = Preferences::Instance();
+    preferences->setAutoPlay(false);
+    preferences->setLastFile("before");
+    const QByteArray path = QFile::encodeName(dir.path()) + '/' + input;
+    std::unique_ptr<PipeWatch> watch;
+    if (input.startsWith("pipe"))
+        watch = std::make_unique<PipeWatch>(path);
+    else if (input == "zero.playlist")
+        QVERIFY(::symlink("/dev/zero", path.constData()) == 0);
+    else if (input == "sparse.playlist")
+        QVERIFY(::close(::creat(path.constData(), 0600)) == 0 &&
+                ::truncate(path.constData(), 3500LL << 20) == 0);
+    else if (input == "empty.playlist")
+        QVERIFY(Mp3Fixtures::writeFile(QFile::decodeName(path),
+                                       QByteArray::fromHex("00000000 003D0900") +
+                                           QByteArray(4'000'000 * 4, '\0')));
+    else if (input == "one.mp3")
+        QVERIFY(Mp3Fixtures::writeFile(QFile::decodeName(path), Mp3Fixtures::emptyFrames(1)));
+    else // a name Qt cannot spell: made under another, then renamed
+        QVERIFY(Mp3Fixtures::writeFile(dir.filePath("made.mp3"), Mp3Fixtures::emptyFrames(40)) &&
+                ::rename(QFile::encodeName(dir.filePath("made.mp3")).constData(),
+                         path.constData()) == 0);
+    const QString name = LocalFileName::decode(path);
+    QString failure;
+    QVERIFY(PlayListFile::write(dir.filePath("entry.playlist"), {name}, failure));
+    int passes = 0;
+    connect(window->findChild<QTimer *>("passTimer"), &QTimer::timeout, this, [&] { ++passes; });
+
+    Answers answers(box.isEmpty() ? QStringList() : QStringList{"PlayListFileErrorBox=ok"});
+    if (route == "uri")
+        window->findChild<Mpris *>()->open(QLatin1String("file://" + path.toPercentEncoding("/")));
+    else
+        window->loadFile(route == "load" ? name : dir.filePath("entry.playlist"));
+    QTRY_VERIFY(answers.steps.isEmpty());
+    QTest::qWait(200);
+    passes = 0;
+    QTest::qWait(300);
+
+    QVERIFY2(!watch || !watch->blocked(), "blocked on a pipe");
+    QVERIFY2(passes < 50, qPrintable(QString("%1 passes at rest").arg(passes)));
+    QCOMPARE(answers.unexpected.join(','), QString());
+    const QString said = answers.texts.value(0);
+    QVERIFY2(box.isEmpty() || (said.startsWith("File ERROR|Unable to read the ") &&
+                               said.contains(name) && said.endsWith(box)),
+             qPrintable(said));
+    const QString message = window->statusBar()->currentMessage();
+    QVERIFY2(status.isEmpty() ? !message.startsWith("Unable to play") : message.startsWith(status),
+             qPrintable(message));
+    QCOMPARE(PlayListWindow::Instance()->songCount(), rows);
+    const QString opened = route == "entry" ? dir.filePath("entry.playlist") : name;
+    QCOMPARE(preferences->lastFile(), box.isEmpty() ? opened : "before");
+    watch.reset();
+    QVERIFY(::unlink(path.constData()) == 0);
 }
 
 // Font and colours stored and redrawn, a cancelled colour kept, the load dialog reused, a drop
