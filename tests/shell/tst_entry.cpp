@@ -15,10 +15,22 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
 namespace {
 
 QStringList trace;
 QtMessageHandler testHandler = nullptr;
+// Instead of answering a message box, the run gets SIGTERM, as at the end of a session; the main
+// window is then left open, and closed only if the run still goes on 3 s later.
+bool terminateAtBox = false;
 
 // Whether the application, the class mutexes and the preferences store exist: " | 110".
 QString existing()
@@ -45,18 +57,22 @@ void traceDebug(QtMsgType type, const QMessageLogContext &context, const QString
 void observeRun()
 {
     auto *observer = new QTimer(QCoreApplication::instance());
-    QObject::connect(observer, &QTimer::timeout, observer, [closed = false]() mutable {
+    QObject::connect(observer, &QTimer::timeout, observer, [closed = false, ticks = 0]() mutable {
         if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
             trace << QLatin1String("box ") + box->text();
-            if (QAbstractButton *no = box->button(QMessageBox::No))
+            if (terminateAtBox)
+                std::raise(SIGTERM);
+            else if (QAbstractButton *no = box->button(QMessageBox::No))
                 no->click();
             else
                 box->accept();
             return;
         }
         MainWindow *window = MainWindow::Instance();
-        if (closed || !window->isVisible())
+        if (closed || !window->isVisible() || (terminateAtBox && ++ticks < 300))
             return;
+        if (terminateAtBox)
+            trace << QLatin1String("still running 3 s after SIGTERM");
         closed = true;
         trace << window->windowTitle() + QLatin1String(" shown") + existing();
         QObject::connect(window, &QObject::destroyed,
@@ -77,9 +93,12 @@ private slots:
     void initTestCase();
     void wholeRun_data();
     void wholeRun();
+    void startUp_data();
+    void startUp();
 
 private:
     QTemporaryDir home; // emptied before each run
+    const QString program = home.filePath("bin/kivo");
 };
 
 void EntryTest::initTestCase()
@@ -148,6 +167,98 @@ void EntryTest::wholeRun()
     QFile file(written); // the defaults, beginning with the tag 15
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.read(8).toHex(), "0000000f00000000");
+}
+
+// What the program does at start-up before, or instead of, its normal run.
+void EntryTest::startUp_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("lastFile"); // stored by a run before; "pipe": a pipe's path
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("output"); // what stdout holds
+    QTest::addColumn<QStringList>("trace");
+    const QString saverRead = "Unable to find original Screen Save Setting! | 000";
+    const QStringList run{saverRead, "Unable to set non screen saver mode! | 111",
+                          "Vantrel Kivo Player shown | 111", "main window gone | 110",
+                          "Unable to set screen save back to original mode! | 000"};
+    const QString bad = home.filePath("bad.playlist");
+    QTest::addRow("--help") << QStringList{"--help"} << "" << 0 << "Usage: " + program
+                            << QStringList{saverRead};
+    QTest::addRow("--version") << QStringList{"--version"} << "" << 0
+                               << "Vantrel Kivo Player 2.00.0000\n" << QStringList{saverRead};
+    QTest::addRow("an unknown option") << QStringList{"--bogus", "a.mp3"} << "" << 2 << ""
+                                       << QStringList{saverRead};
+    QTest::addRow("a pipe as the last file") << QStringList() << "pipe" << 0 << "" << run;
+    QTest::addRow("SIGTERM under a box about the command line's file")
+        << QStringList{bad} << "" << 0 << ""
+        << QStringList{run[0], run[1],
+                       "box Unable to read the playlist file: " + bad +
+                           "\nIt is not a playlist file, or it is damaged or cut short.",
+                       run[4]};
+}
+
+// --help and --version answer on stdout and make nothing else, not even the preferences; a pipe
+// stored as the last file does not hold the start up; SIGTERM while the start shows a box
+// ends the run.
+void EntryTest::startUp()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, lastFile);
+    QFETCH(int, exitCode);
+    QFETCH(QString, output);
+    QFETCH(QStringList, trace);
+    QVERIFY(QDir(home.path()).removeRecursively() && QDir().mkpath(home.filePath("cfg/VantrelKivo")) &&
+            QDir::setCurrent(home.path()));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath("cfg")));
+    const QString preferences = home.filePath("cfg/VantrelKivo/VantrelKivo.preferences");
+    QVERIFY(QFile(home.filePath("bad.playlist")).open(QIODevice::WriteOnly));
+    const QByteArray pipe = QFile::encodeName(home.filePath("pipe.playlist"));
+    QVERIFY(::mkfifo(pipe.constData(), 0600) == 0);
+    if (!lastFile.isEmpty()) {
+        QCOMPARE(createClassMutexes(), 0);
+        Preferences::Instance(preferences)->setLastFile(QFile::decodeName(pipe));
+        destroyInstances();
+    }
+    // Frees an open that waits on the pipe for a writer, and tells.
+    std::atomic<bool> done{false}, blocked{false};
+    std::thread watch([&] {
+        for (; !done; std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
+            const int fd = ::open(pipe.constData(), O_WRONLY | O_NONBLOCK);
+            blocked = blocked || fd >= 0;
+            if (fd >= 0)
+                ::close(fd);
+        }
+    });
+    QTemporaryFile out;
+    QVERIFY(out.open());
+    std::fflush(stdout);
+    const int savedOut = ::dup(1);
+    ::dup2(out.handle(), 1);
+    ::trace.clear();
+    terminateAtBox = QByteArray(QTest::currentDataTag()).startsWith("SIGTERM");
+    QByteArray programArgument = QFile::encodeName(program);
+    std::vector<QByteArray> bytes{programArgument};
+    for (const QString &argument : std::as_const(arguments))
+        bytes.push_back(QFile::encodeName(argument));
+    std::vector<char *> argv;
+    for (QByteArray &argument : bytes)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    const int result = runPlayer(int(bytes.size()), argv.data());
+    terminateAtBox = false;
+    std::fflush(stdout);
+    ::dup2(savedOut, 1);
+    ::close(savedOut);
+    done = true;
+    watch.join();
+
+    QCOMPARE(result, exitCode);
+    QVERIFY2(::trace == trace, qPrintable(::trace.join('\n')));
+    QVERIFY2(!blocked, "the start waited on a pipe");
+    out.seek(0);
+    const QString printed = QString::fromLocal8Bit(out.readAll());
+    QVERIFY2(printed.contains(output), qPrintable(printed));
+    QCOMPARE(QFile::exists(preferences), trace.size() > 1 || !lastFile.isEmpty());
 }
 
 QTEST_APPLESS_MAIN(EntryTest)
