@@ -19,8 +19,8 @@ void print(FILE *to, const QString &text)
 
 CommandLine::CommandLine()
 {
-    parser.setApplicationDescription(QStringLiteral(
-        "Vantrel Kivo Player: plays MP3 songs and shows their karaoke lyrics."));
+    parser.setApplicationDescription(
+        QStringLiteral("Vantrel Kivo Player: plays MP3 songs and shows their karaoke lyrics."));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(
@@ -35,8 +35,9 @@ bool CommandLine::read(int argc, char **argv)
     for (int index = 0; index < argc; ++index)
         arguments << QString::fromLocal8Bit(argv[index]);
     if (!parser.parse(arguments)) {
-        print(stderr, QStringLiteral("vantrelkivo: %1\nTry 'vantrelkivo --help'.\n")
-                          .arg(parser.errorText()));
+        print(
+            stderr,
+            QStringLiteral("vantrelkivo: %1\nTry 'vantrelkivo --help'.\n").arg(parser.errorText()));
         code = 2;
         return false;
     }

@@ -176,10 +176,12 @@ void PreferencesTest::recordWrittenAndRead_data()
         return QByteArray(good).replace(good.size() - 16, 16, hex(digits));
     };
     QTest::addRow("main window 2^31-1 wide, playlist 0 high")
-        << sizes("00000190 7FFFFFFF 0000012D 00000000") << sizes("00000190 000001F4 0000012D 000000FA")
+        << sizes("00000190 7FFFFFFF 0000012D 00000000")
+        << sizes("00000190 000001F4 0000012D 000000FA")
         << QPoint(7, 9);
     QTest::addRow("negative height, width 4 screens and one pixel")
-        << sizes("80000000 00000C81 0000012D 0000012E") << sizes("000000FA 000001F4 0000012D 0000012E")
+        << sizes("80000000 00000C81 0000012D 0000012E")
+        << sizes("000000FA 000001F4 0000012D 0000012E")
         << QPoint(7, 9);
     QTest::addRow("places on no screen")
         << patched(20, "7FFFFFFF 00000000 00000033 FFFF0000")

@@ -359,7 +359,7 @@ void TestMainWindow::unplayableSongsAreSkippedThenPlaybackHalts()
 void TestMainWindow::hostileInputs_data()
 {
     QTest::addColumn<QByteArray>("input"); // a file name in the test's folder, made by the test
-    QTest::addColumn<QString>("route");    // load (the command line, a drop), entry (in a list), uri
+    QTest::addColumn<QString>("route"); // load (as the command line, a drop), entry (in a list), uri
     QTest::addColumn<QString>("box");      // the File ERROR box gives this reason, or no box
     QTest::addColumn<QString>("status");   // the status bar's message at rest begins so
     QTest::addColumn<int>("rows");
