@@ -86,6 +86,7 @@ MainWindow::MainWindow() : QMainWindow(nullptr)
     mpris = new Mpris(this, toolbar);
     connect(mpris, &Mpris::ReloadRequested, this, &MainWindow::MP3ReloadRequest);
     connect(mpris, &Mpris::OpenRequested, this, &MainWindow::loadFile);
+    connect(mpris, &Mpris::EndRequested, this, &MainWindow::EndOfSong);
     timer.start(0);
 
     geometryTimer.setObjectName(QStringLiteral("geometryTimer"));
