@@ -251,7 +251,7 @@ void Preferences::setDefaults()
 
 void Preferences::reload()
 {
-    readOrDefault();
+    putBuffersInEffect();
 }
 
 void Preferences::reportWriteError()
