@@ -23,6 +23,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 QByteArray hex(const char *digits)
@@ -70,6 +72,10 @@ private slots:
     void closePrompt();
     void dialogs_data();
     void dialogs();
+    void openOverAChangedList_data();
+    void openOverAChangedList();
+    void addSeveralFiles_data();
+    void addSeveralFiles();
 
 private:
     QListWidget *list() const { return window->findChild<QListWidget *>(); }
@@ -182,7 +188,7 @@ void TestPlayList::step(const QString &command)
     const QString verb = command.section(' ', 0, 0);
     const QString argument = command.section(' ', 1);
     if (verb == "add") {
-        emit PlayListToolbar::Instance(nullptr, nullptr)->add(argument);
+        emit PlayListToolbar::Instance(nullptr, nullptr)->add({argument});
     } else if (verb == "next" || verb == "previous") {
         verb == "next" ? window->goNext() : window->goPrevious();
     } else if (verb == "repeat") {
@@ -405,7 +411,13 @@ void TestPlayList::openFile()
     window->addSong("old.mp3");
     QSignalSpy changed(window, &PlayListWindow::changed);
     const bool boxed = box.contains('|');
-    Answers answers(boxed ? QStringList{box.section('|', 0, 0) + "=ok"} : QStringList());
+    QStringList steps;
+    if (box != "log" && PlayListFile::kindOf(path) != PlayListFile::Kind::Song &&
+        PlayListFile::kindOf(path) != PlayListFile::Kind::Unknown)
+        steps << "PlayListChangedBox=no"; // "old.mp3" was added
+    if (boxed)
+        steps << box.section('|', 0, 0) + "=ok";
+    Answers answers(steps);
     if (box == "log") {
         preferences->setLastFile(path);
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("playlist file: gone.playlist"));
@@ -417,7 +429,8 @@ void TestPlayList::openFile()
     QCOMPARE(answers.steps.join(','), QString());
     QCOMPARE(answers.unexpected.join(','), QString());
     if (boxed)
-        QVERIFY2(answers.texts[0].startsWith(box.section('|', 1)), qPrintable(answers.texts[0]));
+        QVERIFY2(answers.texts.last().startsWith(box.section('|', 1)),
+                 qPrintable(answers.texts.last()));
     QCOMPARE(rows(), rowsOf(after));
     QCOMPARE(changed.count(), changes);
 }
@@ -476,6 +489,7 @@ void TestPlayList::closePrompt_data()
     QTest::addRow("yes, saved") << true << QStringList{prompt + "yes", dialog + "choose:saved"}
                                 << true;
     QTest::addRow("no") << true << QStringList{prompt + "no"} << false;
+    QTest::addRow("cancel: stays open") << true << QStringList{prompt + "cancel"} << false;
     QTest::addRow("yes, cancelled") << true << QStringList{prompt + "yes", dialog + "cancel"}
                                     << false;
     QTest::addRow("yes, save fails")
@@ -494,16 +508,18 @@ void TestPlayList::closePrompt()
     if (changed)
         window->openFile("C:/a.mp3");
     QSignalSpy closing(window, &PlayListWindow::closing);
+    const bool cancelled = answers.contains("PlayListChangedBox=cancel");
     {
         Answers first(answers);
-        QVERIFY(window->close());
+        QCOMPARE(window->close(), !cancelled);
+        QCOMPARE(window->isVisible(), cancelled);
         QCOMPARE(first.steps.join(','), QString());
         QCOMPARE(first.unexpected.join(','), QString());
         if (answers.contains("PlayListFileErrorBox=ok"))
             QVERIFY2(first.texts.last().contains(folder.filePath("missing/saved.playlist")),
                      qPrintable(first.texts.last()));
     }
-    QCOMPARE(closing.count(), 1);
+    QCOMPARE(closing.count(), cancelled ? 0 : 1);
     QFile file("saved.playlist");
     QCOMPARE(file.open(QIODevice::ReadOnly), saved);
     if (saved)
@@ -556,6 +572,78 @@ void TestPlayList::dialogs()
     QCOMPARE(rows(), rowsOf(after, folder.path() + '/'));
     QCOMPARE(preferences->lastDirectory(), folder.path() + '/');
     QCOMPARE(QFile::exists(chosen[1] + ".playlist"), after.isEmpty());
+}
+
+void TestPlayList::openOverAChangedList_data()
+{
+    QTest::addColumn<QStringList>("answers");
+    QTest::addColumn<QString>("after");
+    QTest::addColumn<bool>("saved");
+    const QString prompt = "PlayListChangedBox=";
+    QTest::addRow("yes: saved, then opened")
+        << QStringList{prompt + "yes", "PlayListMenuSavePlayListDialog=choose:saved"} << "*a b"
+        << true;
+    QTest::addRow("no: opened") << QStringList{prompt + "no"} << "*a b" << false;
+    QTest::addRow("cancel: the changed list stays") << QStringList{prompt + "cancel"}
+                                                    << "C:/a.mp3 *C:/b.mp3" << false;
+}
+
+// A list reordered by hand is offered for saving before a list chosen from the menu replaces it.
+void TestPlayList::openOverAChangedList()
+{
+    QFETCH(QStringList, answers);
+    QFETCH(QString, after);
+    QFETCH(bool, saved);
+    QFile::remove("saved.playlist");
+    for (auto [name, songs] : {std::pair{"mix.playlist", QStringList{"a", "b"}},
+                               {"start.playlist", QStringList{"C:/b.mp3", "C:/a.mp3"}}}) {
+        QFile file{QLatin1String(name)};
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(PlayListFile::encode(songs)) > 0);
+    }
+    window->openFile("start.playlist");
+    window->moveSongDown(0);
+    {
+        Answers answer(QStringList{"PlayListMenuOpenFileDialog=choose:mix.playlist"} + answers);
+        press("&Open");
+        QCOMPARE(answer.steps.join(','), QString());
+        QCOMPARE(answer.unexpected.join(','), QString());
+    }
+    QCOMPARE(rows(), rowsOf(after));
+    QCOMPARE(QFile::exists("saved.playlist"), saved);
+    Answers none({});
+    window->openFile("mix.playlist"); // unchanged since opened, or since saved: not asked
+    QCOMPARE(none.unexpected.join(','), after == "*a b" ? "" : "PlayListChangedBox");
+}
+
+void TestPlayList::addSeveralFiles_data()
+{
+    QTest::addColumn<QString>("typed"); // into the dialog's name field
+    QTest::addColumn<QString>("after");
+    QTest::addRow("two files, in the order shown") << R"("two.mp3" "one.mp3")"
+                                                   << "*one.mp3 two.mp3";
+    QTest::addRow("a folder among files: its songs, subfolders first, in natural order")
+        << R"("one.mp3" "album")"
+        << "*album/cd2/x.mp3 album/track2.mp3 album/track10.mp3 one.mp3";
+}
+
+// Several files and folders chosen at once in "Add Files" are all added; a folder stands for the
+// songs in it and below it, and what is not a song (a picture, a FIFO) is left out.
+void TestPlayList::addSeveralFiles()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, after);
+    QVERIFY(QDir().mkpath("album/cd2"));
+    for (const char *name : {"one.mp3", "two.mp3", "album/track10.mp3", "album/track2.mp3",
+                             "album/cover.jpg", "album/cd2/x.mp3"}) {
+        QFile file{QLatin1String(name)};
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    QVERIFY(QFile::exists("album/pipe.mp3") || ::mkfifo("album/pipe.mp3", 0600) == 0);
+    Answers answers({"PlayListToolbarAddFileDialog=choose:" + typed});
+    press("Add Files");
+    QCOMPARE(answers.steps.join(','), QString());
+    QCOMPARE(answers.unexpected.join(','), QString());
+    QCOMPARE(rows(), rowsOf(after, folder.path() + '/'));
 }
 
 QTEST_MAIN(TestPlayList)
