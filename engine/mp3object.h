@@ -143,7 +143,7 @@ private:
     BufferList usedList;                 // played or skipped, waiting to be cleared
     QList<ContentStamp *> contentList;   // owned; in due order; the lyrics decoder reads it
     SoundOutput *output = nullptr;       // not owned; absent when the file could not be opened
-    QString soundFailure;                // the last Play's sound device problem; empty after one played
+    QString soundFailure;                // why the last Play found no device; empty once played
 
     // guards the transport state, songPath, playPosition and soundFailure
     mutable RecursiveMutex stateLock;

@@ -39,8 +39,8 @@ public:
                 return;
             if (entry.isDir())
                 takeFolder(entry);
-            else if (entry.isFile() && PlayListFile::kindOf(entry.filePath()) ==
-                                           PlayListFile::Kind::Song)
+            else if (entry.isFile() &&
+                     PlayListFile::kindOf(entry.filePath()) == PlayListFile::Kind::Song)
                 songs << entry.filePath();
         }
     }

@@ -482,8 +482,7 @@ bool PlayListWindow::offerToSave()
     QMutexLocker locker(&mutex); // guards changedSinceSave; held while the prompt runs
     if (!changedSinceSave || !playListMenu)
         return true;
-    const int answer = showBox(this, QMessageBox::Information,
-                               QStringLiteral("PlayListChangedBox"),
+    const int answer = showBox(this, QMessageBox::Information, QStringLiteral("PlayListChangedBox"),
                                QStringLiteral("Playlist Changed"),
                                QStringLiteral("The Playlist has changed do you wish to save?"),
                                QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);

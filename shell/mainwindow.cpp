@@ -57,6 +57,7 @@ MainWindow::MainWindow() : QMainWindow(nullptr)
     // A status tip (a menu's, while it is open) replaces the text; once it is cleared the text
     // comes back.
     connect(statusBar(), &QStatusBar::messageChanged, this, [this](const QString &shown) {
+        QMutexLocker locker(&mutex); // guards statusWanted
         if (shown.isEmpty() && !statusWanted.isEmpty())
             statusBar()->showMessage(statusWanted);
     });
@@ -251,9 +252,9 @@ void MainWindow::noSoundOutput(const QString &reason)
     if (soundBoxShown)
         return;
     soundBoxShown = true;
-    auto *soundBox = new QMessageBox(QMessageBox::Warning, QStringLiteral("No sound output"),
-                               QStringLiteral("No sound output: ") + reason, QMessageBox::Ok,
-                               this);
+    auto *soundBox =
+        new QMessageBox(QMessageBox::Warning, QStringLiteral("No sound output"),
+                        QStringLiteral("No sound output: ") + reason, QMessageBox::Ok, this);
     soundBox->setObjectName(QStringLiteral("NoSoundOutputBox"));
     soundBox->setAttribute(Qt::WA_DeleteOnClose);
     soundBox->open();
@@ -359,6 +360,7 @@ void MainWindow::connectSong()
     connect(song, &MP3Object::passWanted, this, &MainWindow::schedulePass);
     connect(song, &MP3Object::soundUnavailable, this, &MainWindow::noSoundOutput);
     connect(song, &MP3Object::canpause, this, [this](bool playing) {
+        QMutexLocker locker(&mutex); // guards soundBoxShown
         soundBoxShown = soundBoxShown && !playing; // the sound works again
     });
 }

@@ -21,11 +21,12 @@ class Toolbar;
 // desktop media widgets and other programs see and steer it. A call goes through the play control
 // toolbar's button, exactly as a click does, and a disabled button refuses it: what can be called
 // follows the buttons, but Play and Pause can be called (and PlayPause toggles) whenever a song is
-// loaded. A seek past the end is the song's end. A seek is the reload at a frame that the engine itself asks for after a
-// rewind. One file at a time is opened: OpenUri is refused while another is being opened or a
-// box waits for an answer, so boxes never pile up. A change of the state, the song or what can be called is announced with
-// PropertiesChanged once the event loop comes round, so a song change announces the new song
-// once. Without a session bus the player runs as before. GUI thread only.
+// loaded. A seek past the end is the song's end. A seek is the reload at a frame that the engine
+// itself asks for after a rewind. One file at a time is opened: OpenUri is refused while another is
+// being opened or a box waits for an answer, so boxes never pile up. A change of the state, the
+// song or what can be called is announced with PropertiesChanged once the event loop comes round,
+// so a song change announces the new song once. Without a session bus the player runs as before.
+// GUI thread only.
 class Mpris : public QObject
 {
     Q_OBJECT

@@ -207,8 +207,8 @@ void PreferencesTest::recordWrittenAndRead()
 }
 
 // Writing fails at start and at every setter but the playlist window's two sizes, each time
-// with one box, and the values are kept for the run, also when a song is set up. A write cut short by the file-size
-// limit, as on a full disk, leaves the previous file whole.
+// with one box, and the values are kept for the run, also when a song is set up. A write cut short
+// by the file-size limit, as on a full disk, leaves the previous file whole.
 void PreferencesTest::writeFailuresReported()
 {
     const QString folder = home.filePath(QStringLiteral("config"));

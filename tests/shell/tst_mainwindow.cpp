@@ -349,23 +349,21 @@ void TestMainWindow::troubles_data()
     QTest::addColumn<QStringList>("steps"); // action, the status bar's text then, action...
     QTest::addColumn<QStringList>("boxes"); // answered in order
     const QString one = dir.filePath("one.mp3");
-    const QString noDevice = "No sound output: Couldn't open " + dir.filePath("no folder/sound.raw");
+    const QString noDevice = "No sound output: Couldn't open " + dir.filePath("none/sound.raw");
     QTest::addRow("no sound device: said once, stopped; Play tries it again")
-        << QStringList{"no device", "", "load one.mp3", noDevice, "play", noDevice, "device", "",
-                       "play", "Playing " + one}
+        << QStringList{"no device", "", "load one.mp3", one + " is Stoped", "play", noDevice,
+                       "play", noDevice, "device", "", "play", "Playing " + one}
         << QStringList{"NoSoundOutputBox=ok"};
     QTest::addRow("stopped, a menu opened and closed: the text comes back")
-        << QStringList{"no auto play", "", "load one.mp3", one + " is Stoped", "menu",
-                       one + " is Stoped"}
+        << QStringList{"load one.mp3", one + " is Stoped", "menu", one + " is Stoped"}
         << QStringList();
     QTest::addRow("closing a changed list cancelled: the song plays on")
-        << QStringList{"load two.playlist", "Playing " + one, "move down", "Playing " + one,
-                       "close", "Playing " + one}
+        << QStringList{"load two.playlist", one + " is Stoped", "play", "Playing " + one,
+                       "move down", "", "close", "Playing " + one}
         << QStringList{"PlayListChangedBox=cancel"};
 }
 
 // What goes wrong around playing, and what the user is told in the status bar and in boxes.
-// Auto play is on unless a step turns it off.
 void TestMainWindow::troubles()
 {
     QFETCH(QStringList, steps);
@@ -373,25 +371,21 @@ void TestMainWindow::troubles()
     Mp3Fixtures::Sine sine;
     sine.seconds = 5; // longer than any row takes
     QVERIFY(Mp3Fixtures::writeSine(dir.filePath("one.mp3"), sine));
-    QVERIFY(Mp3Fixtures::writeSine(dir.filePath("two.mp3"), sine));
     QString failure;
     QVERIFY(PlayListFile::write(dir.filePath("two.playlist"),
-                                {dir.filePath("one.mp3"), dir.filePath("two.mp3")}, failure));
-    Preferences::Instance()->setAutoPlay(true);
+                                {dir.filePath("one.mp3"), dir.filePath("one.mp3")}, failure));
+    Preferences::Instance()->setAutoPlay(false);
     Answers answers(boxes);
     for (int i = 0; i + 1 < steps.size(); i += 2) {
         const QString action = steps[i];
         if (action.startsWith("load "))
             window->loadFile(dir.filePath(action.mid(5)));
-        else if (action == "no auto play")
-            Preferences::Instance()->setAutoPlay(false);
-        else if (action == "no device")
-            qputenv("SDL_DISKAUDIOFILE", QFile::encodeName(dir.filePath("no folder/sound.raw")));
-        else if (action == "device")
-            qputenv("SDL_DISKAUDIOFILE", diskFile);
+        else if (action == "no device" || action == "device")
+            qputenv("SDL_DISKAUDIOFILE", action == "device" ? diskFile
+                                                           : dir.filePath("none/sound.raw").toUtf8());
         else if (action == "play")
             button("Play")->click();
-        else if (action == "menu") { // a menu's entry without a tip, then the menu closed
+        else if (action == "menu") { // an entry without a tip, then the menu closed
             QStatusTipEvent tip{QString()};
             QApplication::sendEvent(window, &tip);
         } else if (action == "move down")
@@ -404,7 +398,6 @@ void TestMainWindow::troubles()
     QTRY_COMPARE(answers.steps, QStringList());
     QTest::qWait(100); // a box raised late would show by now
     QCOMPARE(answers.unexpected, QStringList());
-    QVERIFY(window->isVisible());
 }
 
 // Font and colours stored and redrawn, a cancelled colour kept, the load dialog reused, a drop

@@ -238,13 +238,9 @@ void MprisTest::calls_data()
     const QString paused = QStringLiteral("Paused | Kivo Test Song | Play Pause GoNext Seek");
     const QString second = QStringLiteral(" | second.mp3 | Play Pause GoPrevious Seek");
     const QString largest = QString::number(std::numeric_limits<qlonglong>::max());
-    QTest::addRow("PlayPause plays and pauses, Stop stops")
-        << QStringList{"PlayPause", playing, "PlayPause", paused, "Play", playing, "Stop", loaded}
-        << QStringList();
-    QTest::addRow("PlayPause in every state")
-        << QStringList{"Stop", loaded, "PlayPause", playing, "Play", playing,
-                       "PlayPause", paused, "Pause", paused, "PlayPause", playing,
-                       "Stop", loaded, "Pause", loaded, "PlayPause", playing}
+    QTest::addRow("PlayPause in every state, Play while playing, Pause while stopped")
+        << QStringList{"PlayPause", playing, "Play", playing, "PlayPause", paused,
+                       "PlayPause", playing, "Stop", loaded, "Pause", loaded, "PlayPause", playing}
         << QStringList();
     QTest::addRow("Previous at the first song does nothing")
         << QStringList{"Previous", loaded, "PlayPause", playing} << QStringList();
@@ -258,10 +254,6 @@ void MprisTest::calls_data()
     QTest::addRow("Seek past the end of the last song stops it")
         << QStringList{"Next", "Stopped" + second, "Play", "Playing" + second, "Wait 300",
                        "Playing" + second, "Seek " + largest, "Stopped" + second}
-        << QStringList();
-    QTest::addRow("Seek by the smallest offset starts again")
-        << QStringList{"Play", playing, "Wait 300", playing,
-                       "Seek " + QString::number(std::numeric_limits<qlonglong>::min()), playing}
         << QStringList();
     QTest::addRow("OpenUri opens a file as Load does")
         << QStringList{"OpenUri " + QUrl::fromLocalFile(dir.filePath("second.mp3")).toString(),
