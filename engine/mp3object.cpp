@@ -64,12 +64,6 @@ MP3Object::MP3Object(const QString &fileName, int startFrame) : songPath(fileNam
     if (decoder->isOpen()) {
         frameCount = decoder->totalFrames();
         obtainOutput();
-        if (output) {
-            // Queued: the audio thread never waits for the GUI thread.
-            output->setPassWanted([this] {
-                QMetaObject::invokeMethod(this, &MP3Object::passWanted, Qt::QueuedConnection);
-            });
-        }
         lyrics = std::make_unique<LyricsDecoder>(songPath, &contentList);
         connect(lyrics.get(), &LyricsDecoder::LyricsChanged, this, &MP3Object::LyricsHaveChanged);
     }
@@ -84,6 +78,29 @@ void MP3Object::obtainOutput()
     if (current && !current->suits(decoder->streamInfo()))
         delete current;
     output = SoundOutput::Instance(decoder->streamInfo());
+    if (output) {
+        // Queued: the audio thread never waits for the GUI thread.
+        output->setPassWanted([this] {
+            QMetaObject::invokeMethod(this, &MP3Object::passWanted, Qt::QueuedConnection);
+        });
+    }
+}
+
+bool MP3Object::soundReady()
+{
+    if (!decoder->isOpen())
+        return true; // nothing to play: the song ends as an unplayable one does
+    if (!output || !output->isDeviceOpen())
+        obtainOutput();
+    if (output && output->isDeviceOpen()) {
+        soundFailure.clear();
+        return true;
+    }
+    soundFailure = output ? output->openFailure() : QString();
+    if (soundFailure.isEmpty())
+        soundFailure = QStringLiteral("the sound device could not be opened");
+    emit soundUnavailable(soundFailure);
+    return false;
 }
 
 void MP3Object::allocateBuffers()
@@ -179,7 +196,9 @@ QString MP3Object::fileName() const
 
 QString MP3Object::statusText() const
 {
-    QMutexLocker locker(&stateLock); // guards transport and songPath
+    QMutexLocker locker(&stateLock); // guards transport, songPath and soundFailure
+    if (!soundFailure.isEmpty() && transport != Transport::Playing)
+        return QStringLiteral("No sound output: ") + soundFailure;
     switch (transport) {
     case Transport::Rewinding:
         return QStringLiteral("Rewinding ") + songPath;
@@ -222,6 +241,11 @@ int MP3Object::stepPace() const
 void MP3Object::Play()
 {
     QMutexLocker locker(&stateLock); // guards transport and playPosition
+    if (!soundReady()) {
+        updateControls();
+        emit passWanted(); // the status bar tells why
+        return;
+    }
     if (transport == Transport::Rewinding)
         emit startAtrequest(playPosition);
     transport = Transport::Playing;

@@ -89,6 +89,9 @@ signals:
     void DisplayLyrics(LyricsData *lyrics);
     // A pass is wanted now: the state changed, or the device asked for or took a buffer.
     void passWanted();
+    // Play was refused: the sound device could not be opened, for reason (SDL's words). The
+    // engine stays as it was; the next Play tries the device again.
+    void soundUnavailable(const QString &reason);
 
 private:
     friend class SingleInstance<MP3Object>;
@@ -121,6 +124,9 @@ private:
     SoundOutput *liveOutput() const;
     // The output for the song: the open device when it suits, otherwise a new one.
     void obtainOutput();
+    // An open device for a song that can play, tried again when the last attempt failed; false,
+    // with soundUnavailable() emitted, when there is none.
+    bool soundReady();
 
     using BufferList = std::deque<std::unique_ptr<SoundBuffer>>;
 
@@ -140,8 +146,10 @@ private:
     BufferList usedList;                 // played or skipped, waiting to be cleared
     QList<ContentStamp *> contentList;   // owned; in due order; the lyrics decoder reads it
     SoundOutput *output = nullptr;       // not owned; absent when the file could not be opened
+    QString soundFailure;                // why the last Play found no device; empty once played
 
-    mutable RecursiveMutex stateLock; // guards the transport state, songPath and playPosition
+    // guards the transport state, songPath, playPosition and soundFailure
+    mutable RecursiveMutex stateLock;
     mutable RecursiveMutex bufferLock; // guards the buffers, their lists and contentList
     RecursiveMutex setupLock;         // guards the buffer settings while the engine is built
 };

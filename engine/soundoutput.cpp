@@ -79,12 +79,10 @@ SoundOutput::SoundOutput(const StreamInfo &streamInfo)
 
     // No obtained spec: SDL converts to whatever the device takes and hands each callback
     // exactly the desired length instead of changing it.
-    if (SDL_WasInit(SDL_INIT_AUDIO) == 0 && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-        qWarning("Unable to open the sound device: %s", SDL_GetError());
-        return;
-    }
-    if (SDL_OpenAudio(&desired, nullptr) != 0) {
-        qWarning("Unable to open the sound device: %s", SDL_GetError());
+    if ((SDL_WasInit(SDL_INIT_AUDIO) == 0 && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) ||
+        SDL_OpenAudio(&desired, nullptr) != 0) {
+        failure = QString::fromUtf8(SDL_GetError());
+        qWarning("Unable to open the sound device: %s", qUtf8Printable(failure));
         return;
     }
     deviceOpen = true; // opened paused: nothing is pulled until a mode operation runs it
@@ -187,6 +185,12 @@ void SoundOutput::endSong()
         requestTime = neverRequested; // the next song's fast-forward stamps fall due at once
     }
     stopMode(); // wakes a waiting callback, which leaves with silence
+}
+
+QString SoundOutput::openFailure() const
+{
+    QMutexLocker locker(&mutex); // guards failure
+    return failure;
 }
 
 bool SoundOutput::suits(const StreamInfo &streamInfo) const

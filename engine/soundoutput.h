@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QString>
 #include <QtGlobal>
 
 #include <atomic>
@@ -83,6 +84,8 @@ public:
     // end, the key stage's look-ahead past it being silence, instead of waiting for more.
     void finishSound();
     bool isDeviceOpen() const;
+    // Why the device could not be opened, in SDL's words; empty while it is open.
+    QString openFailure() const;
     // When the callback last asked for data while playing (MonotonicClock ms); before the first
     // request, a time long past, so that fast-forward stamps made until then fall due at once.
     qint64 lastRequestTime() const;
@@ -148,6 +151,7 @@ private:
     int channels = 0;                    // as opened
     qint64 latency = 0;                  // ms from a callback to its sound being heard
     int bytesPerBuffer = 0;              // of the last delivered buffer
+    QString failure;                     // see openFailure
 };
 
 #endif

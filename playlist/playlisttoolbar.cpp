@@ -1,8 +1,8 @@
 #include "playlisttoolbar.h"
 
+#include "addfilesdialog.h"
 #include "preferences.h"
 
-#include <QFileDialog>
 #include <QMainWindow>
 #include <QPushButton>
 #include <QToolButton>
@@ -151,20 +151,10 @@ void PlayListToolbar::addPressed()
 {
     QMutexLocker locker(&mutex); // guards addDialog; held while the modal dialog runs
     if (!addDialog) {
-        addDialog = new QFileDialog(this, QString(), Preferences::Instance()->lastDirectory(),
-                                    QStringLiteral("*.mp3"));
+        addDialog = new AddFilesDialog(this, Preferences::Instance()->lastDirectory());
         addDialog->setObjectName(QStringLiteral("PlayListToolbarAddFileDialog"));
-        addDialog->setFileMode(QFileDialog::ExistingFile);
         addDialog->setModal(true);
-        connect(addDialog, &QFileDialog::fileSelected, this,
-                qOverload<const QString &>(&PlayListToolbar::addPressed));
+        connect(addDialog, &AddFilesDialog::songsChosen, this, &PlayListToolbar::add);
     }
     addDialog->exec();
-}
-
-void PlayListToolbar::addPressed(const QString &path)
-{
-    QMutexLocker locker(&mutex); // guards addDialog
-    addDialog->hide();
-    emit add(path);
 }

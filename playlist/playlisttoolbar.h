@@ -7,7 +7,7 @@
 #include <QPixmap>
 #include <QToolBar>
 
-class QFileDialog;
+class AddFilesDialog;
 class QMainWindow;
 class QPushButton;
 class QToolButton;
@@ -35,7 +35,8 @@ public slots:
     void AllowDel(bool on);
 
 signals:
-    void add(const QString &path);
+    // Songs chosen with "Add Files", in order.
+    void add(const QStringList &paths);
     void del();
     void up();
     void down();
@@ -43,9 +44,8 @@ signals:
 private slots:
     void upPressed();
     void downPressed();
-    // Shows the add-file dialog, made on the first press and reused (where it was left) after.
+    // Shows the add-files dialog, made on the first press and reused (where it was left) after.
     void addPressed();
-    void addPressed(const QString &path);
     void delPressed();
 
 private:
@@ -60,7 +60,7 @@ private:
     QToolButton *upButton = nullptr;
     QPushButton *addButton = nullptr;
     QPushButton *delButton = nullptr;
-    QFileDialog *addDialog = nullptr;
+    AddFilesDialog *addDialog = nullptr;
     RecursiveMutex mutex; // guards the buttons' states and addDialog
 };
 

@@ -139,6 +139,8 @@ bool PlayListWindow::open(const QString &path, Report report)
         break;
     case PlayListFile::Kind::PlayList:
     case PlayListFile::Kind::M3u:
+        if (report == Report::MessageBox && !offerToSave())
+            return false; // the changed list stays
         // An M3U list is kept only by saving it as a .playlist, which closing then offers.
         if (readPlaylist(path, failure))
             changedSinceSave = kind == PlayListFile::Kind::M3u;
@@ -412,13 +414,15 @@ void PlayListWindow::playlistMenuRepeat()
     emit changed();
 }
 
-void PlayListWindow::playlistToolbarAdd(const QString &path)
+void PlayListWindow::playlistToolbarAdd(const QStringList &paths)
 {
     QMutexLocker locker(&mutex); // guards the list
-    if (!path.isEmpty()) {
-        rememberFile(path);
-        addSong(path);
+    for (const QString &path : paths) {
+        if (!path.isEmpty())
+            addSong(path);
     }
+    if (!paths.isEmpty() && !paths.last().isEmpty())
+        rememberFile(paths.last());
     playlistListHighlight(listBox->currentRow());
 }
 
@@ -469,19 +473,32 @@ void PlayListWindow::playlistListSelected(int row)
     emit changed();
 }
 
+// Cancel keeps the window, and the player with it, running.
 void PlayListWindow::closeEvent(QCloseEvent *event)
 {
     QMutexLocker locker(&mutex); // guards changedSinceSave; held while the prompt runs
-    emit closing();
-    if (changedSinceSave && playListMenu &&
-        showBox(this, QMessageBox::Information, QStringLiteral("PlayListChangedBox"),
-                QStringLiteral("Playlist Changed"),
-                QStringLiteral("The Playlist has changed do you wish to save?"),
-                QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes) {
-        // Modal: a file chosen there has been saved (or its failure shown) when this returns.
-        playListMenu->save();
+    if (!offerToSave()) {
+        event->ignore();
+        return;
     }
+    emit closing();
     event->accept();
+}
+
+bool PlayListWindow::offerToSave()
+{
+    QMutexLocker locker(&mutex); // guards changedSinceSave; held while the prompt runs
+    if (!changedSinceSave || !playListMenu)
+        return true;
+    const int answer = showBox(this, QMessageBox::Information, QStringLiteral("PlayListChangedBox"),
+                               QStringLiteral("Playlist Changed"),
+                               QStringLiteral("The Playlist has changed do you wish to save?"),
+                               QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    if (answer == QMessageBox::Cancel)
+        return false;
+    if (answer == QMessageBox::Yes)
+        playListMenu->save(); // modal: saved (or its failure shown) when this returns
+    return true;
 }
 
 void PlayListWindow::resizeEvent(QResizeEvent *event)
@@ -536,7 +553,7 @@ void PlayListWindow::openDropped(const QStringList &files)
     QMutexLocker locker(&mutex); // guards the list
     for (const QString &file : files) {
         if (PlayListFile::kindOf(file) == PlayListFile::Kind::Song)
-            playlistToolbarAdd(file);
+            playlistToolbarAdd({file});
         else
             playlistMenuOpen(file);
     }

@@ -33,9 +33,10 @@ public:
 
     ~PlayListWindow() override;
 
-    // A .mp3 path becomes the only song, a .playlist, .m3u or .m3u8 path replaces the list; any
-    // other path, a list that cannot be read, or a song that is a folder, pipe or device, is
-    // shown in a warning box and changes nothing. True when the list took the file.
+    // A .mp3 path becomes the only song, a .playlist, .m3u or .m3u8 path replaces the list (after
+    // offering to save a changed one; Cancel there opens nothing); any other path, a list that
+    // cannot be read, or a song that is a folder, pipe or device, is shown in a warning box and
+    // changes nothing. True when the list took the file.
     bool openFile(const QString &path);
     // openFile for lastFile at start-up: problems go to the log, not to a box.
     void reopenLastFile();
@@ -75,7 +76,7 @@ signals:
     void closing();
 
 protected:
-    // Offers to save a changed list (modal), then closes; never refused.
+    // Offers to save a changed list (modal), then closes; refused when the user cancels.
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void moveEvent(QMoveEvent *event) override;
@@ -87,7 +88,8 @@ private slots:
     void playlistMenuSave(const QString &path);
     void playlistMenuOpen(const QString &path);
     void playlistMenuRepeat();
-    void playlistToolbarAdd(const QString &path);
+    // The songs are added in order; the last one is remembered as a chosen file is.
+    void playlistToolbarAdd(const QStringList &paths);
     void playlistToolbarDel();
     void playlistToolbarUp();
     void playlistToolbarDown();
@@ -113,6 +115,8 @@ private:
     QString rowText(int row) const;
     void showCurrentRow(int row);
     void rememberFile(const QString &path);
+    // Asks whether to save a changed list: Yes saves, No goes on without, Cancel (false) stops.
+    bool offerToSave();
 
     mutable RecursiveMutex mutex; // guards every field below
     QListWidget *listBox = nullptr;

@@ -280,7 +280,7 @@ void Preferences::setDefaults()
 
 void Preferences::reload()
 {
-    readOrDefault();
+    putBuffersInEffect();
 }
 
 void Preferences::reportWriteError()

@@ -45,8 +45,8 @@ public:
     // the file cannot be opened, written or put in place.
     bool writeFile();
     void setDefaults();
-    // Re-reads the file (defaults when that fails) and puts the next-song buffer settings into
-    // effect.
+    // Puts the next-song buffer settings into effect. The file is not read again: a setting the
+    // disk refused to store lives on in memory for the rest of the run.
     void reload() override;
     void reportWriteError();
 
@@ -77,7 +77,7 @@ public:
     void setMainWindowHeight(int height);
     void setMainWindowWidth(int width);
     void setMainWindowPosition(int x, int y);
-    // The playlist window's size is kept in memory only; the next write or reload settles it.
+    // The playlist window's size is kept in memory only; the next write stores it.
     void setPlaylistWindowWidth(int width);
     void setPlaylistWindowHeight(int height);
     void setPlaylistWindowPosition(int x, int y);

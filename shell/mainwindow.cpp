@@ -22,6 +22,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMutexLocker>
 #include <QPixmap>
 #include <QScreen>
@@ -53,6 +54,13 @@ MainWindow::MainWindow() : QMainWindow(nullptr)
     menu = Menu::Instance(menuBar());
     toolbar = Toolbar::Instance(this, "Play Control Toolbar"); // docks itself at the top
     addSoundControls();
+    // A status tip (a menu's, while it is open) replaces the text; once it is cleared the text
+    // comes back.
+    connect(statusBar(), &QStatusBar::messageChanged, this, [this](const QString &shown) {
+        QMutexLocker locker(&mutex); // guards statusWanted
+        if (shown.isEmpty() && !statusWanted.isEmpty())
+            statusBar()->showMessage(statusWanted);
+    });
     timeLabel = new QLabel(statusBar());
     timeLabel->setObjectName(QStringLiteral("timeLabel"));
     statusBar()->addPermanentWidget(timeLabel, 0);
@@ -86,6 +94,7 @@ MainWindow::MainWindow() : QMainWindow(nullptr)
     mpris = new Mpris(this, toolbar);
     connect(mpris, &Mpris::ReloadRequested, this, &MainWindow::MP3ReloadRequest);
     connect(mpris, &Mpris::OpenRequested, this, &MainWindow::loadFile);
+    connect(mpris, &Mpris::EndRequested, this, &MainWindow::EndOfSong);
     timer.start(0);
 
     geometryTimer.setObjectName(QStringLiteral("geometryTimer"));
@@ -228,6 +237,29 @@ QString MainWindow::soundText(int key, bool vocalsReduced)
     return parts.join(QStringLiteral(", "));
 }
 
+void MainWindow::showStatus(const QString &text)
+{
+    statusWanted = text;
+    if (statusBar()->currentMessage() != text)
+        statusBar()->showMessage(text);
+}
+
+// Said in the status bar by the engine's own text, and in a box once until a song plays again.
+// The box is not modal to the application, so playback and requests go on meanwhile.
+void MainWindow::noSoundOutput(const QString &reason)
+{
+    QMutexLocker locker(&mutex); // guards soundBoxShown
+    if (soundBoxShown)
+        return;
+    soundBoxShown = true;
+    auto *soundBox =
+        new QMessageBox(QMessageBox::Warning, QStringLiteral("No sound output"),
+                        QStringLiteral("No sound output: ") + reason, QMessageBox::Ok, this);
+    soundBox->setObjectName(QStringLiteral("NoSoundOutputBox"));
+    soundBox->setAttribute(Qt::WA_DeleteOnClose);
+    soundBox->open();
+}
+
 void MainWindow::loadFile(const QString &name)
 {
     menu->load(name);
@@ -287,17 +319,16 @@ void MainWindow::loadSong(const QString &file, int startFrame)
     if (!song || !song->hasFramesToPlay()) {
         // Nothing to play: say so, and skip the song once (its end comes on the next pass). A
         // song of one frame is such a song; stopped and reloaded it would end again at once.
-        statusBar()->showMessage(QStringLiteral("Unable to play ") + QFileInfo(file).fileName());
-        if (failedSongs.contains(file))
-            halted = true; // the list came round to a song that already failed
-        failedSongs << file;
+        showStatus(QStringLiteral("Unable to play ") + QFileInfo(file).fileName());
+        if (++failedInARow >= playListWindow->songCount())
+            halted = true; // every row of the list failed, one after another
         if (!song) {
             halted = true;
             return;
         }
     } else {
-        failedSongs.clear();
-        statusBar()->showMessage(song->fileName());
+        failedInARow = 0;
+        showStatus(song->fileName());
     }
     connectSong();
     setStepAllowed();
@@ -309,7 +340,7 @@ void MainWindow::loadSong(const QString &file, int startFrame)
     mpris->setSong(song, startFrame);
 }
 
-// The fourteen connections of one engine and its asking for a pass, made afresh for every engine.
+// The sixteen connections of one engine and its asking for a pass, made afresh for every engine.
 void MainWindow::connectSong()
 {
     connect(song, &MP3Object::startAtrequest, this, &MainWindow::MP3ReloadRequest);
@@ -328,6 +359,11 @@ void MainWindow::connectSong()
             qOverload<LyricsData *>(&LyricsLabel::ScreenRedraw));
     connect(song, &MP3Object::stoprequest, this, &MainWindow::MP3StopRequest);
     connect(song, &MP3Object::passWanted, this, &MainWindow::schedulePass);
+    connect(song, &MP3Object::soundUnavailable, this, &MainWindow::noSoundOutput);
+    connect(song, &MP3Object::canpause, this, [this](bool playing) {
+        QMutexLocker locker(&mutex); // guards soundBoxShown
+        soundBoxShown = soundBoxShown && !playing; // the sound works again
+    });
 }
 
 void MainWindow::deleteSong()
@@ -370,7 +406,7 @@ void MainWindow::timergo()
         deleteSong();
         songChangePending = false;
     } else if (song) {
-        statusBar()->showMessage(song->statusText());
+        showStatus(song->statusText());
         song->timergo();
         timeLabel->setText(formatTime(song->position()) + QStringLiteral(" / ") +
                            formatTime(song->totalFrames()));
@@ -409,17 +445,17 @@ void MainWindow::schedulePass()
 }
 
 // The end of a song: the playlist moves on, or the song stops (and is reloaded at its start). A
-// song that could not be played is skipped instead, and when the list cannot go on or comes
-// round to a song that already failed, playback halts until the playlist changes.
+// song that could not be played is skipped instead, and when the list cannot go on or every
+// row has failed in a row, playback halts until the playlist changes.
 void MainWindow::finishSong()
 {
-    const bool failed = !failedSongs.isEmpty();
+    const bool failed = failedInARow > 0;
     if (failed && (halted || !playListWindow->canGoNext())) {
         halted = true;
         deleteSong();
         setTransportAllowed(false);
-        statusBar()->showMessage(QStringLiteral("Unable to play ") +
-                                 QFileInfo(playListWindow->currentSongFile()).fileName());
+        showStatus(QStringLiteral("Unable to play ") +
+                   QFileInfo(playListWindow->currentSongFile()).fileName());
         return;
     }
     if (playListWindow->canGoNext())
@@ -433,6 +469,8 @@ void MainWindow::playlistchanged()
 {
     QMutexLocker locker(&mutex); // guards song and the flags
     setStepAllowed();
+    if (halted)
+        failedInARow = 0; // a changed list is tried afresh
     halted = false;
     if (!playListWindow->hasCurrentSong())
         return;
@@ -440,11 +478,11 @@ void MainWindow::playlistchanged()
     if (song && song->fileName() != current) {
         songChangePending = true;
         setTransportAllowed(false);
-        statusBar()->showMessage(QStringLiteral("Changing to song ") + current);
+        showStatus(QStringLiteral("Changing to song ") + current);
         toolbar->AllowNext(false);
         toolbar->AllowPrevious(false);
     } else if (!song) {
-        statusBar()->showMessage(QStringLiteral("Loading song ") + current);
+        showStatus(QStringLiteral("Loading song ") + current);
         toolbar->AllowNext(false);
         toolbar->AllowPrevious(false);
     }
@@ -462,9 +500,8 @@ void MainWindow::MP3ReloadRequest(int frame)
 void MainWindow::EndOfSong()
 {
     QMutexLocker locker(&mutex); // guards the flags
-    statusBar()->showMessage(playListWindow->canGoNext()
-                                 ? QStringLiteral("Loading Next Song on Playlist")
-                                 : QString());
+    showStatus(playListWindow->canGoNext() ? QStringLiteral("Loading Next Song on Playlist")
+                                           : QString());
     toolbar->AllowNext(false);
     toolbar->AllowPrevious(false);
     endOfSongPending = true;
@@ -499,11 +536,19 @@ void MainWindow::resizeEvent(QResizeEvent *)
         geometryTimer.start(); // the lyrics display redraws itself at its new size
 }
 
-// Stops and deletes the engine, closes the playlist window (which may first offer to save a
-// changed list) and keeps the playlist's stored visibility as it was before the close.
+// Closes the playlist window (which may first offer to save a changed list, and may be cancelled
+// there), keeping the playlist's stored visibility as it was before the close, then stops and
+// deletes the engine.
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     QMutexLocker locker(&mutex); // guards song, the flags and the timers
+    Preferences *preferences = Preferences::Instance();
+    const bool playlistVisible = preferences->playlistVisible();
+    if (!playListWindow->close()) {
+        event->ignore(); // Cancel when offered to save the list: the player plays on
+        return;
+    }
+    preferences->setPlaylistVisible(playlistVisible);
     if (song)
         song->Stop();
     advancedWindow->hide();
@@ -512,9 +557,5 @@ void MainWindow::closeEvent(QCloseEvent *event)
         deleteSong();
     timer.stop();
     storeGeometry();
-    Preferences *preferences = Preferences::Instance();
-    const bool playlistVisible = preferences->playlistVisible();
-    playListWindow->close();
-    preferences->setPlaylistVisible(playlistVisible);
     event->accept();
 }

@@ -65,6 +65,8 @@ private slots:
     void EndOfSong();
     void MP3StopRequest();
     void advanced();
+    // The engine's Play found no sound device.
+    void noSoundOutput(const QString &reason);
     // F11, a double click on the lyrics, and Escape while in full screen.
     void toggleFullScreen();
 
@@ -90,6 +92,9 @@ private:
     void armPass(bool workLeft);
     void finishSong();
     void setTransportAllowed(bool allowed);
+    // The status bar's text, written when it changes; also written again after a status tip
+    // cleared it.
+    void showStatus(const QString &text);
     void setStepAllowed();
     static QPixmap applicationIcon();
 
@@ -110,9 +115,9 @@ private:
     bool reloadPending = false;
     bool songChangePending = false;
     int reloadFrame = 0;
-    // Songs that could not be played, one after another; when the list comes round to one of
-    // them again, or cannot go on, playback halts until the playlist changes.
-    QStringList failedSongs;
+    // Songs that could not be played, one after another; once as many rows as the list holds
+    // have failed in a row, or the list cannot go on, playback halts until the playlist changes.
+    int failedInARow = 0;
     bool halted = false;
     // The window's size and place are stored once it has settled, not on every step of a drag.
     QTimer geometryTimer{this}; // the window's child "geometryTimer"
@@ -124,6 +129,8 @@ private:
     QList<QWidget *> hiddenBars; // the bars full screen hid, shown again on leaving
     int lyricsFrame = 0;
     QShortcut *leaveFullScreenKey = nullptr; // Escape, enabled only in full screen
+    QString statusWanted;                    // the status bar's text, see showStatus
+    bool soundBoxShown = false; // no sound output was said in a box, and nothing played since
 };
 
 #endif // MAINWINDOW_H

@@ -8,6 +8,7 @@
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QFontDialog>
+#include <QFontInfo>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMutexLocker>
@@ -133,7 +134,14 @@ void Menu::font()
 {
     QMutexLocker locker(&mutex); // guards the dialog's run
     Preferences *preferences = Preferences::Instance();
-    QFontDialog dialog(preferences->lyricsFont(), this);
+    // From the font the lyrics are drawn in: a stored family that is not installed would start
+    // the dialog on another family's normal weight, and OK would store that.
+    QFont start = preferences->lyricsFont();
+    const QFontInfo used(start);
+    start.setFamily(used.family());
+    start.setWeight(QFont::Weight(used.weight()));
+    start.setItalic(used.italic());
+    QFontDialog dialog(start, this);
     dialog.setObjectName(QStringLiteral("MainWindowFont"));
     dialog.setOption(QFontDialog::DontUseNativeDialog);
     if (dialog.exec() == QDialog::Accepted)

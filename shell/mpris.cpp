@@ -8,7 +8,7 @@
 #include "songtags.h"
 #include "toolbar.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
@@ -146,6 +146,12 @@ bool Mpris::allowed(Button button) const
     return pressable && pressable->isEnabled();
 }
 
+bool Mpris::hasSong() const
+{
+    QMutexLocker locker(&mutex); // guards the song
+    return song && song->totalFrames() > 0;
+}
+
 void Mpris::press(Button button)
 {
     if (QToolButton *pressable = buttons[size_t(button)])
@@ -199,7 +205,7 @@ void Mpris::seekTo(qlonglong microseconds, bool relative)
         return;
     if (microseconds >= microsecondsOf(song->totalFrames())) {
         if (relative)
-            press(Button::Next);
+            emit EndRequested();
         return;
     }
     // The engine skips ahead only to a frame before its last.
@@ -210,14 +216,25 @@ void Mpris::seekTo(qlonglong microseconds, bool relative)
 }
 
 // Queued, so that the call has its answer before a box about the file waits for the user.
-void Mpris::open(const QString &uri)
+bool Mpris::open(const QString &uri)
 {
+    QMutexLocker locker(&mutex); // guards opening
+    if (opening || QApplication::activeModalWidget())
+        return false;
     // A name that is not UTF-8 keeps its bytes, so that the file it names opens.
     const QString path = LocalFileName::fromUrl(uri);
     if (path.isEmpty())
-        return;
+        return true;
+    opening = true;
     QMetaObject::invokeMethod(
-        this, [this, path] { emit OpenRequested(path); }, Qt::QueuedConnection);
+        this,
+        [this, path] {
+            emit OpenRequested(path); // returns once any box about the file is answered
+            QMutexLocker locker(&mutex); // guards opening
+            opening = false;
+        },
+        Qt::QueuedConnection);
+    return true;
 }
 
 void Mpris::raise()
@@ -248,8 +265,8 @@ QVariantMap Mpris::playerProperties() const
 {
     return {{QStringLiteral("PlaybackStatus"), playbackStatus()},
             {QStringLiteral("Metadata"), metadata()},
-            {QStringLiteral("CanPlay"), allowed(Button::Play)},
-            {QStringLiteral("CanPause"), allowed(Button::Pause)},
+            {QStringLiteral("CanPlay"), hasSong()},
+            {QStringLiteral("CanPause"), hasSong()},
             {QStringLiteral("CanGoNext"), allowed(Button::Next)},
             {QStringLiteral("CanGoPrevious"), allowed(Button::Previous)},
             {QStringLiteral("CanSeek"), canSeek()}};

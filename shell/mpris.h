@@ -20,10 +20,13 @@ class Toolbar;
 // Offers the player on the session bus as org.mpris.MediaPlayer2.vantrelkivo, so that media keys,
 // desktop media widgets and other programs see and steer it. A call goes through the play control
 // toolbar's button, exactly as a click does, and a disabled button refuses it: what can be called
-// follows the buttons. A seek is the reload at a frame that the engine itself asks for after a
-// rewind. A change of the state, the song or what can be called is announced with
-// PropertiesChanged once the event loop comes round, so a song change announces the new song
-// once. Without a session bus the player runs as before. GUI thread only.
+// follows the buttons, but Play and Pause can be called (and PlayPause toggles) whenever a song is
+// loaded. A seek past the end is the song's end. A seek is the reload at a frame that the engine
+// itself asks for after a rewind. One file at a time is opened: OpenUri is refused while another is
+// being opened or a box waits for an answer, so boxes never pile up. A change of the state, the
+// song or what can be called is announced with PropertiesChanged once the event loop comes round,
+// so a song change announces the new song once. Without a session bus the player runs as before.
+// GUI thread only.
 class Mpris : public QObject
 {
     Q_OBJECT
@@ -48,6 +51,8 @@ public:
 
     // What the adaptors answer and do.
     bool allowed(Button button) const;
+    // A song is loaded that Play and Pause act on.
+    bool hasSong() const;
     // Clicks the button; a disabled one does nothing.
     void press(Button button);
     QString playbackStatus() const;
@@ -55,10 +60,11 @@ public:
     QString trackId() const;
     qlonglong position() const; // microseconds
     bool canSeek() const;
-    // To microseconds into the song. Past the end a Seek (relative) moves on to the next song,
-    // a SetPosition does nothing.
+    // To microseconds into the song. Past the end a Seek (relative) ends the song, a
+    // SetPosition does nothing.
     void seekTo(qlonglong microseconds, bool relative);
-    void open(const QString &uri);
+    // False when refused: another file is being opened, or a modal window waits.
+    bool open(const QString &uri);
     void raise();
     void quit();
 
@@ -67,6 +73,8 @@ signals:
     void ReloadRequested(int frame);
     // A file to open as if chosen with "&Load".
     void OpenRequested(const QString &path);
+    // A seek past the end: the song ends as if played to its end.
+    void EndRequested();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -93,6 +101,7 @@ private:
     QVariantMap published;    // the properties as last announced
     bool seekPending = false; // a seek's reload is on its way
     bool playAfterSeek = false;
+    bool opening = false; // an OpenUri is queued or being carried out
 };
 
 #endif // MPRIS_H

@@ -2,6 +2,12 @@
 
 #include "mpris.h"
 
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QtNumeric>
+
+#include <limits>
+
 MprisPlayer::MprisPlayer(Mpris *controller)
     : QDBusAbstractAdaptor(controller), controller(controller)
 {}
@@ -33,12 +39,12 @@ bool MprisPlayer::canGoPrevious() const
 
 bool MprisPlayer::canPlay() const
 {
-    return controller->allowed(Mpris::Button::Play);
+    return controller->hasSong();
 }
 
 bool MprisPlayer::canPause() const
 {
-    return controller->allowed(Mpris::Button::Pause);
+    return controller->hasSong();
 }
 
 bool MprisPlayer::canSeek() const
@@ -77,9 +83,13 @@ void MprisPlayer::Play()
     controller->press(Mpris::Button::Play);
 }
 
+// A target beyond the range of the type is as far as it goes: past the end, or the start.
 void MprisPlayer::Seek(qlonglong Offset)
 {
-    controller->seekTo(controller->position() + Offset, true);
+    qlonglong target = 0;
+    if (qAddOverflow(controller->position(), Offset, &target))
+        target = Offset > 0 ? std::numeric_limits<qlonglong>::max() : 0;
+    controller->seekTo(target, true);
 }
 
 // A position for another track than the current one is stale and ignored.
@@ -89,7 +99,12 @@ void MprisPlayer::SetPosition(const QDBusObjectPath &TrackId, qlonglong Position
         controller->seekTo(Position, false);
 }
 
-void MprisPlayer::OpenUri(const QString &Uri)
+void MprisPlayer::OpenUri(const QString &Uri, const QDBusMessage &message)
 {
-    controller->open(Uri);
+    if (controller->open(Uri))
+        return;
+    message.setDelayedReply(true); // the error below is the answer
+    QDBusConnection::sessionBus().send(message.createErrorReply(
+        QDBusError::Failed, QStringLiteral("The player is opening another file or waiting for "
+                                           "an answer; try again later")));
 }

@@ -6,10 +6,12 @@
 #include <QVariantMap>
 
 class Mpris;
+class QDBusMessage;
 
 // org.mpris.MediaPlayer2.Player on the session bus: the play control toolbar, the current song and
 // its position for media keys, desktop media widgets and other programs. Everything is answered
-// by the controller; the rate and the volume are fixed. GUI thread only.
+// by the controller; the rate and the volume are fixed. A call that cannot be taken now is
+// answered with a D-Bus error. GUI thread only.
 class MprisPlayer : public QDBusAbstractAdaptor
 {
     Q_OBJECT
@@ -52,7 +54,8 @@ public slots:
     void Play();
     void Seek(qlonglong Offset);
     void SetPosition(const QDBusObjectPath &TrackId, qlonglong Position);
-    void OpenUri(const QString &Uri);
+    // The message is the call itself, for the error reply that refuses it.
+    void OpenUri(const QString &Uri, const QDBusMessage &message);
 
 signals:
     // The position jumped (a seek, a restart after rewinding, a stop): microseconds.

@@ -75,6 +75,8 @@ private slots:
     void closePrompt();
     void dialogs_data();
     void dialogs();
+    void openOverAChangedList_data();
+    void openOverAChangedList();
 
 private:
     QListWidget *list() const { return window->findChild<QListWidget *>(); }
@@ -187,7 +189,7 @@ void TestPlayList::step(const QString &command)
     const QString verb = command.section(' ', 0, 0);
     const QString argument = command.section(' ', 1);
     if (verb == "add") {
-        emit PlayListToolbar::Instance(nullptr, nullptr)->add(argument);
+        emit PlayListToolbar::Instance(nullptr, nullptr)->add({argument});
     } else if (verb == "next" || verb == "previous") {
         verb == "next" ? window->goNext() : window->goPrevious();
     } else if (verb == "repeat") {
@@ -442,7 +444,13 @@ void TestPlayList::openFile()
     window->addSong("old.mp3");
     QSignalSpy changed(window, &PlayListWindow::changed);
     const bool boxed = box.contains('|');
-    Answers answers(boxed ? QStringList{box.section('|', 0, 0) + "=ok"} : QStringList());
+    QStringList steps;
+    if (box != "log" && PlayListFile::kindOf(path) != PlayListFile::Kind::Song &&
+        PlayListFile::kindOf(path) != PlayListFile::Kind::Unknown)
+        steps << "PlayListChangedBox=no"; // "old.mp3" was added
+    if (boxed)
+        steps << box.section('|', 0, 0) + "=ok";
+    Answers answers(steps);
     if (box == "log") {
         preferences->setLastFile(path);
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("playlist file: gone.playlist"));
@@ -454,7 +462,8 @@ void TestPlayList::openFile()
     QCOMPARE(answers.steps.join(','), QString());
     QCOMPARE(answers.unexpected.join(','), QString());
     if (boxed)
-        QVERIFY2(answers.texts[0].startsWith(box.section('|', 1)), qPrintable(answers.texts[0]));
+        QVERIFY2(answers.texts.last().startsWith(box.section('|', 1)),
+                 qPrintable(answers.texts.last()));
     QCOMPARE(rows(), rowsOf(after));
     QCOMPARE(changed.count(), changes);
 }
@@ -513,6 +522,7 @@ void TestPlayList::closePrompt_data()
     QTest::addRow("yes, saved") << true << QStringList{prompt + "yes", dialog + "choose:saved"}
                                 << true;
     QTest::addRow("no") << true << QStringList{prompt + "no"} << false;
+    QTest::addRow("cancel: stays open") << true << QStringList{prompt + "cancel"} << false;
     QTest::addRow("yes, cancelled") << true << QStringList{prompt + "yes", dialog + "cancel"}
                                     << false;
     QTest::addRow("yes, save fails")
@@ -531,16 +541,18 @@ void TestPlayList::closePrompt()
     if (changed)
         window->openFile("C:/a.mp3");
     QSignalSpy closing(window, &PlayListWindow::closing);
+    const bool cancelled = answers.contains("PlayListChangedBox=cancel");
     {
         Answers first(answers);
-        QVERIFY(window->close());
+        QCOMPARE(window->close(), !cancelled);
+        QCOMPARE(window->isVisible(), cancelled);
         QCOMPARE(first.steps.join(','), QString());
         QCOMPARE(first.unexpected.join(','), QString());
         if (answers.contains("PlayListFileErrorBox=ok"))
             QVERIFY2(first.texts.last().contains(folder.filePath("missing/saved.playlist")),
                      qPrintable(first.texts.last()));
     }
-    QCOMPARE(closing.count(), 1);
+    QCOMPARE(closing.count(), cancelled ? 0 : 1);
     QFile file("saved.playlist");
     QCOMPARE(file.open(QIODevice::ReadOnly), saved);
     if (saved)
@@ -568,6 +580,11 @@ void TestPlayList::dialogs_data()
                           << "*two.mp3";
     QTest::addRow("add") << "Add Files" << "PlayListToolbarAddFileDialog" << "*.mp3" << songs
                          << "*one.mp3 two.mp3";
+    // Folders among them stand for their songs, subfolders first, in natural name order.
+    QTest::addRow("add several and folders")
+        << "Add Files" << "PlayListToolbarAddFileDialog" << "*.mp3"
+        << QStringList{R"("two.mp3" "one.mp3")", R"("two.mp3" "album")"}
+        << "*one.mp3 two.mp3 album/cd2/x.mp3 album/track2.mp3 album/track10.mp3 two.mp3";
     QTest::addRow("save") << "&Save" << "PlayListMenuSavePlayListDialog" << "*.playlist"
                           << QStringList{"first.txt", "second.PLAYLIST"} << "";
 }
@@ -579,7 +596,9 @@ void TestPlayList::dialogs()
     QFETCH(QString, filters);
     QFETCH(QStringList, chosen);
     QFETCH(QString, after);
-    for (const char *name : {"one.mp3", "two.mp3"}) {
+    QVERIFY(QDir().mkpath("album/cd2"));
+    for (const char *name : {"one.mp3", "two.mp3", "album/track10.mp3", "album/track2.mp3",
+                             "album/cover.jpg", "album/cd2/x.mp3"}) {
         QFile song{QLatin1String(name)};
         QVERIFY(song.open(QIODevice::WriteOnly));
     }
@@ -593,6 +612,39 @@ void TestPlayList::dialogs()
     QCOMPARE(rows(), rowsOf(after, folder.path() + '/'));
     QCOMPARE(preferences->lastDirectory(), folder.path() + '/');
     QCOMPARE(QFile::exists(chosen[1] + ".playlist"), after.isEmpty());
+}
+
+void TestPlayList::openOverAChangedList_data()
+{
+    QTest::addColumn<QStringList>("answers");
+    QTest::addColumn<QString>("after");
+    QTest::addColumn<bool>("saved");
+    const QString prompt = "PlayListChangedBox=";
+    QTest::addRow("yes: saved, then opened")
+        << QStringList{prompt + "yes", "PlayListMenuSavePlayListDialog=choose:saved"} << "*a b"
+        << true;
+    QTest::addRow("no: opened") << QStringList{prompt + "no"} << "*a b" << false;
+    QTest::addRow("cancel: the changed list stays") << QStringList{prompt + "cancel"}
+                                                    << "*C:/a.mp3" << false;
+}
+
+// A changed list is offered for saving before a list chosen from the menu replaces it.
+void TestPlayList::openOverAChangedList()
+{
+    QFETCH(QStringList, answers);
+    QFETCH(QString, after);
+    QFETCH(bool, saved);
+    QFile::remove("saved.playlist");
+    QFile list("mix.playlist");
+    QVERIFY(list.open(QIODevice::WriteOnly) && list.write(PlayListFile::encode({"a", "b"})) > 0);
+    list.close();
+    window->openFile("C:/a.mp3");
+    Answers answer(QStringList{"PlayListMenuOpenFileDialog=choose:mix.playlist"} + answers);
+    press("&Open");
+    QCOMPARE(answer.steps.join(','), QString());
+    QCOMPARE(answer.unexpected.join(','), QString());
+    QCOMPARE(rows(), rowsOf(after));
+    QCOMPARE(QFile::exists("saved.playlist"), saved);
 }
 
 QTEST_MAIN(TestPlayList)

@@ -223,8 +223,8 @@ void PreferencesTest::recordWrittenAndRead()
 }
 
 // Writing fails at start and at every setter but the playlist window's two sizes, each time
-// with one box, and the values are kept for the run. A write cut short by the file-size
-// limit, as on a full disk, leaves the previous file whole.
+// with one box, and the values are kept for the run, also when a song is set up. A write cut short
+// by the file-size limit, as on a full disk, leaves the previous file whole.
 void PreferencesTest::writeFailuresReported()
 {
     const QString folder = home.filePath(QStringLiteral("config"));
@@ -245,6 +245,9 @@ void PreferencesTest::writeFailuresReported()
     Preferences *prefs = Preferences::Instance(file);
     changeEveryField(prefs);
     QCOMPARE(boxes, QStringList(20, box));
+    prefs->reload(); // as each song's engine is built: the next buffers take effect, all else stays
+    QCOMPARE(QPoint(prefs->bufferSize(), prefs->bufferCount()), QPoint(7, 9));
+    QVERIFY(prefs->repeatPlaylist() && prefs->mainWindowWidth() == 800);
 
     QVERIFY(QFile::remove(folder) && QDir().mkdir(folder));
     prefs->setAutoPlay(false);

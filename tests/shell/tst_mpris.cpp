@@ -13,6 +13,7 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QDBusPendingCall>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -21,6 +22,7 @@
 #include <taglib/tag.h>
 
 #include <algorithm>
+#include <limits>
 #include <memory>
 
 namespace {
@@ -150,6 +152,7 @@ void MprisTest::initTestCase()
     QString failure;
     QVERIFY(PlayListFile::write(dir.filePath("two.playlist"),
                                 {dir.filePath("first.mp3"), dir.filePath("second.mp3")}, failure));
+    QVERIFY(Mp3Fixtures::writeFile(dir.filePath("bad.playlist"), "not a list"));
 
     QCOMPARE(createClassMutexes(), 0);
     QVERIFY(Preferences::Instance(dir.filePath("test.preferences")));
@@ -163,8 +166,9 @@ void MprisTest::init()
 {
     client = std::make_unique<Client>(QString::fromLatin1(address));
     client->call(player, "Stop");
+    Answers answers({"PlayListChangedBox=no"}); // when a row left a song loaded alone
     window->loadFile(dir.filePath("two.playlist"));
-    const QString loaded = QStringLiteral("Stopped | Kivo Test Song | Play GoNext Seek");
+    const QString loaded = QStringLiteral("Stopped | Kivo Test Song | Play Pause GoNext Seek");
     QTRY_COMPARE(stateOf(client->all(player)) + " / " + stateOf(client->mirror),
                  loaded + " / " + loaded);
 }
@@ -222,39 +226,82 @@ void MprisTest::propertiesOfALoadedSong()
         qPrintable(value));
 }
 
-// Calls, each followed by the state it leads to; a refused call leaves it as it was.
+// Calls, each followed by the state it leads to; a call the player does nothing for leaves it
+// as it was. "Wait ms" lets the song play on; "OpenUri*3 uri" makes three calls at once, of which
+// only the first is taken. The boxes the row's calls raise are answered in order.
 void MprisTest::calls_data()
 {
     QTest::addColumn<QStringList>("steps"); // call, state, call, state...
-    const QString loaded = QStringLiteral("Stopped | Kivo Test Song | Play GoNext Seek");
-    const QString playing = QStringLiteral("Playing | Kivo Test Song | Pause GoNext Seek");
-    const QString paused = QStringLiteral("Paused | Kivo Test Song | Play GoNext Seek");
-    QTest::addRow("PlayPause plays and pauses, Stop stops")
-        << QStringList{"PlayPause", playing, "PlayPause", paused, "Play", playing, "Stop", loaded};
-    QTest::addRow("disabled: refused")
-        << QStringList{"Pause", loaded, "Previous", loaded, "PlayPause", playing};
+    QTest::addColumn<QStringList>("boxes");
+    const QString loaded = QStringLiteral("Stopped | Kivo Test Song | Play Pause GoNext Seek");
+    const QString playing = QStringLiteral("Playing | Kivo Test Song | Play Pause GoNext Seek");
+    const QString paused = QStringLiteral("Paused | Kivo Test Song | Play Pause GoNext Seek");
+    const QString second = QStringLiteral(" | second.mp3 | Play Pause GoPrevious Seek");
+    const QString largest = QString::number(std::numeric_limits<qlonglong>::max());
+    QTest::addRow("PlayPause in every state, Play while playing, Pause while stopped")
+        << QStringList{"PlayPause", playing, "Play", playing, "PlayPause", paused,
+                       "PlayPause", playing, "Stop", loaded, "Pause", loaded, "PlayPause", playing}
+        << QStringList();
+    QTest::addRow("Previous at the first song does nothing")
+        << QStringList{"Previous", loaded, "PlayPause", playing} << QStringList();
     QTest::addRow("Next and Previous move the playlist")
-        << QStringList{"Next", "Stopped | second.mp3 | Play GoPrevious Seek", "Previous", loaded};
+        << QStringList{"Next", "Stopped" + second, "Previous", loaded} << QStringList();
     QTest::addRow("Seek past the end moves on")
-        << QStringList{"Seek 60000000", "Stopped | second.mp3 | Play GoPrevious Seek"};
+        << QStringList{"Seek 60000000", "Stopped" + second} << QStringList();
+    QTest::addRow("Seek by the largest offset while playing moves on")
+        << QStringList{"Play", playing, "Wait 300", playing, "Seek " + largest, "Stopped" + second}
+        << QStringList();
+    QTest::addRow("Seek past the end of the last song stops it")
+        << QStringList{"Next", "Stopped" + second, "Play", "Playing" + second, "Wait 300",
+                       "Playing" + second, "Seek " + largest, "Stopped" + second}
+        << QStringList();
     QTest::addRow("OpenUri opens a file as Load does")
         << QStringList{"OpenUri " + QUrl::fromLocalFile(dir.filePath("second.mp3")).toString(),
-                       "Stopped | second.mp3 | Play Seek"};
+                       "Stopped | second.mp3 | Play Pause Seek"}
+        << QStringList();
+    QTest::addRow("OpenUri of a damaged list, again and again: one box")
+        << QStringList{"OpenUri*3 " + QUrl::fromLocalFile(dir.filePath("bad.playlist")).toString(),
+                       loaded}
+        << QStringList{"PlayListFileErrorBox=ok"};
 }
 
 void MprisTest::calls()
 {
     QFETCH(QStringList, steps);
+    QFETCH(QStringList, boxes);
+    Answers answers(boxes);
     for (int i = 0; i + 1 < steps.size(); i += 2) {
-        const QString method = steps[i].section(' ', 0, 0), argument = steps[i].section(' ', 1);
+        QString method = steps[i].section(' ', 0, 0);
+        const QString argument = steps[i].section(' ', 1);
+        const int times = method.section('*', 1).toInt();
+        method = method.section('*', 0, 0);
         QVariantList arguments;
         if (!argument.isEmpty())
             arguments << (method == "Seek" ? QVariant(argument.toLongLong()) : QVariant(argument));
-        const QDBusMessage reply = client->call(player, method, arguments);
-        QVERIFY2(reply.type() == QDBusMessage::ReplyMessage, qPrintable(reply.errorMessage()));
-        QTRY_COMPARE(stateOf(client->all(player)) + " / " + stateOf(client->mirror),
-                     steps[i + 1] + " / " + steps[i + 1]);
+        if (method == "Wait") {
+            QTest::qWait(argument.toInt());
+        } else if (times > 1) {
+            QDBusMessage message = QDBusMessage::createMethodCall(
+                service, QStringLiteral("/org/mpris/MediaPlayer2"), player, method);
+            message.setArguments(arguments);
+            QList<QDBusPendingCall> pending;
+            for (int call = 0; call < times; ++call)
+                pending << client->bus.asyncCall(message);
+            for (qsizetype call = 0; call < pending.size(); ++call) {
+                QTRY_VERIFY(pending[call].isFinished());
+                QCOMPARE(pending[call].isError(), call > 0);
+            }
+        } else {
+            const QDBusMessage reply = client->call(player, method, arguments);
+            QVERIFY2(reply.type() == QDBusMessage::ReplyMessage, qPrintable(reply.errorMessage()));
+        }
+        // Sooner than a 3 s song could reach its end by playing on.
+        QTRY_COMPARE_WITH_TIMEOUT(stateOf(client->all(player)) + " / " + stateOf(client->mirror),
+                                  steps[i + 1] + " / " + steps[i + 1], 2000);
     }
+    QTRY_VERIFY(answers.steps.isEmpty());
+    QTest::qWait(100); // a box raised late would show by now
+    QCOMPARE(answers.unexpected, QStringList());
 }
 
 // Set to 1 s while playing: announced within a frame of 1 s, and the song plays on from there.
@@ -268,7 +315,7 @@ void MprisTest::setPositionMovesThePlayingSong()
     const qlonglong seeked =
         *std::find_if(client->seeks.cbegin(), client->seeks.cend(), nearOneSecond);
     QTRY_VERIFY(client->all(player).value("Position").toLongLong() > seeked);
-    QCOMPARE(stateOf(client->all(player)), "Playing | Kivo Test Song | Pause GoNext Seek");
+    QCOMPARE(stateOf(client->all(player)), "Playing | Kivo Test Song | Play Pause GoNext Seek");
 }
 
 // Last: the window stays closed.

@@ -1,5 +1,6 @@
 #include "modalanswers.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QColorDialog>
 #include <QFontDialog>
@@ -45,10 +46,16 @@ void Answers::answer(QWidget *modal, const QString &action)
     auto *dialog = static_cast<QDialog *>(modal);
     if (auto *box = qobject_cast<QMessageBox *>(modal)) {
         texts << box->windowTitle() + '|' + box->text();
-        box->button(action == "yes"  ? QMessageBox::Yes
-                    : action == "no" ? QMessageBox::No
-                                     : QMessageBox::Ok)
-            ->click();
+        QAbstractButton *button = box->button(action == "yes"      ? QMessageBox::Yes
+                                              : action == "no"     ? QMessageBox::No
+                                              : action == "cancel" ? QMessageBox::Cancel
+                                                                   : QMessageBox::Ok);
+        if (button) {
+            button->click();
+        } else { // a box without that answer
+            unexpected << modal->objectName() + ':' + action;
+            box->reject();
+        }
     } else if (action.startsWith("choose:")) {
         // Typed, as the user does: selectFile() leaves a focused name field alone.
         modal->findChild<QLineEdit *>("fileNameEdit")->setText(action.mid(7));

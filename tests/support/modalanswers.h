@@ -12,8 +12,8 @@ class QWidget;
 //
 //   Answers answers({"MainWindowLoadFile=choose:/tmp/a.mp3", "Please select Background Color=cancel"});
 //
-// Actions: yes, no, ok (message boxes), cancel, accept, choose:FILE (file dialogs, typed into the
-// name field), color:#rrggbb (colour dialogs), font:FAMILY,POINTS (font dialogs).
+// Actions: yes, no, ok (message boxes), cancel (any window), accept, choose:FILE (file dialogs,
+// typed into the name field), color:#rrggbb (colour dialogs), font:FAMILY,POINTS (font dialogs).
 class Answers : public QObject
 {
 public:
