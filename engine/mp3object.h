@@ -37,7 +37,8 @@ class MP3Object : public QObject
 
 public:
     // The engine, built on first call for fileName and skipped ahead so that startFrame (if not
-    // 0 and within the song) plays first. An existing engine is returned unchanged.
+    // 0 and within the song) plays first, at the cost of a start at the beginning; its first pass
+    // then shows the lyrics as they stand there. An existing engine is returned unchanged.
     static MP3Object *Instance(const QString &fileName, int startFrame);
     static MP3Object *Instance();
     static bool hasAnInstance();
@@ -127,6 +128,7 @@ private:
     int bufferTotal = BufferSettings::minBufferCount;
     int playPosition = 0; // the frame the user is at
     int frameCount = 0;
+    bool lyricsToAnnounce = false; // started past the beginning: the first pass shows the lyrics
     qint64 stepDueAt = 0; // Pacing ms: the next rewind step or fast-forwarded buffer, not before
 
     std::unique_ptr<FrameDecoder> decoder;
