@@ -9,6 +9,7 @@
 #include "soundbuffer.h"
 #include "soundprocessor.h"
 #include "soundsettings.h"
+#include "volumestage.h"
 
 #include <QMutexLocker>
 #include <QtDebug>
@@ -67,6 +68,7 @@ SoundOutput::SoundOutput(const StreamInfo &streamInfo)
     sampleRate = streamInfo.sampleRate;
     channels = std::max(streamInfo.channels, 1);
     processor = std::make_unique<SoundProcessor>(sampleRate);
+    volume = std::make_unique<VolumeStage>();
     slice.resize(periodSamples * bytesPerSample);
     SDL_AudioSpec desired;
     SDL_zero(desired);
@@ -337,6 +339,8 @@ void SoundOutput::dropSound()
     soundComplete = false;
     if (processor)
         processor->reset();
+    if (volume)
+        volume->reset();
 }
 
 // With the key moved or the vocals reduced the slice needs the look-ahead too, if more is coming.
@@ -351,6 +355,7 @@ void SoundOutput::feed(std::uint8_t *stream, int length)
     requestTime = MonotonicClock::now();
     const int key = SoundSettings::key();
     const bool vocalsReduced = SoundSettings::vocalsReduced();
+    const double gain = VolumeStage::settingsGain();
     const bool processing = key != 0 || vocalsReduced;
     const qsizetype needed =
         length + (processing ? qsizetype(SoundProcessor::lookAhead) * bytesPerSample : 0);
@@ -372,27 +377,31 @@ void SoundOutput::feed(std::uint8_t *stream, int length)
             qWarning("Did not get the buffer to mix!");
         return;
     }
-    playSlice(stream, length, key, vocalsReduced);
+    playSlice(stream, length, key, vocalsReduced, gain);
     if (queue.isEmpty() && passWanted)
         passWanted(); // perhaps the end of the song to report
 }
 
-void SoundOutput::playSlice(std::uint8_t *stream, int length, int key, bool vocalsReduced)
+void SoundOutput::playSlice(std::uint8_t *stream, int length, int key, bool vocalsReduced,
+                            double gain)
 {
-    const int frames = length / bytesPerSample;
+    // Never more than the queue holds, whatever length SDL asks for, unless the key stage makes it.
+    int bytes = int(std::min<qsizetype>(length, queue.size()));
+    if (slice.size() < length)
+        slice.resize(length);
+    auto *samples = reinterpret_cast<qint16 *>(slice.data());
     if (channels == 2 && processor) {
-        if (slice.size() < length)
-            slice.resize(length);
+        bytes = length;
         processor->process(reinterpret_cast<const qint16 *>(queue.constData()),
-                           int(queue.size() / bytesPerSample),
-                           reinterpret_cast<qint16 *>(slice.data()), frames, key, vocalsReduced);
-        SDL_MixAudio(stream, reinterpret_cast<const Uint8 *>(slice.constData()), Uint32(length),
-                     SDL_MIX_MAXVOLUME);
+                           int(queue.size() / bytesPerSample), samples, length / bytesPerSample,
+                           key, vocalsReduced);
     } else {
-        // Never more than the queue holds, whatever length SDL asks for.
-        const int bytes = int(std::min<qsizetype>(length, queue.size()));
-        SDL_MixAudio(stream, reinterpret_cast<const Uint8 *>(queue.constData()), Uint32(bytes),
-                     SDL_MIX_MAXVOLUME);
+        std::memcpy(samples, queue.constData(), size_t(bytes));
     }
+    const int sampleBytes = 2 * std::max(channels, 1);
+    if (volume)
+        volume->apply(samples, bytes / sampleBytes, std::max(channels, 1), gain);
+    SDL_MixAudio(stream, reinterpret_cast<const Uint8 *>(slice.constData()), Uint32(bytes),
+                 SDL_MIX_MAXVOLUME);
     queue.remove(0, std::min<qsizetype>(length, queue.size()));
 }

@@ -17,6 +17,7 @@
 
 class SoundBuffer;
 class SoundProcessor;
+class VolumeStage;
 struct ContentStamp;
 struct StreamInfo;
 
@@ -30,7 +31,7 @@ extern std::atomic<bool> audioFeedActive;
 // period is one frame (1152 samples, 26 ms), whatever the buffer size, so that a change of key or
 // vocals is heard within a few periods and a song change costs about one. Delivered buffers wait
 // in a queue; each callback plays the next slice of it through the SoundProcessor (key and
-// vocals, SoundSettings), and asks for the next buffer (wantsData(), and a wake of the pump) when
+// vocals, SoundSettings) and the volume stage, and asks for the next buffer (wantsData(), and a wake of the pump) when
 // less than one buffer plus the processor's look-ahead is queued, so the GUI thread has a whole
 // buffer's time to hand it over. Only with nothing to play does the callback wait for a delivery.
 // deliver() stamps every frame with the time it will be heard: the time of the last callback, the
@@ -124,8 +125,8 @@ private:
     // Forgets the queued sound and the processor's state; under the lock.
     void dropSound();
     // Takes the next slice of length bytes from the queue into stream, processed for key and
-    // vocalsReduced; under the lock.
-    void playSlice(std::uint8_t *stream, int length, int key, bool vocalsReduced);
+    // vocalsReduced, then scaled by gain; under the lock.
+    void playSlice(std::uint8_t *stream, int length, int key, bool vocalsReduced, double gain);
     // Wakes a waiting callback to look again at the mode, the feed flag and the delivery.
     void wakeCallback();
 
@@ -139,6 +140,7 @@ private:
     QByteArray queue;           // delivered sound not yet played, from the play head on
     QByteArray slice;           // the processed slice
     std::unique_ptr<SoundProcessor> processor;
+    std::unique_ptr<VolumeStage> volume;
     std::function<void()> passWanted; // see setPassWanted
     // Signalled, with mutex taken and released first, when anything the waiting callback looks
     // at changes: a delivery, a mode, the feed flag, the end of the object.
