@@ -130,7 +130,7 @@ MP3Object::~MP3Object()
         usedList.clear();
     }
     if (SoundOutput *current = liveOutput())
-        current->endSong(); // the device stays open, silent, for the next engine
+        current->endSong(); // the device stays open, paused, for the next engine
     output = nullptr;
 }
 

@@ -20,7 +20,7 @@ class SoundOutput;
 struct ContentStamp;
 
 // Plays one song: owns its frame decoder, its pool of sound buffers and its lyrics decoder, and
-// uses the sound output, which outlives it: a deleted engine leaves the device running silent
+// uses the sound output, which outlives it: a deleted engine leaves the device open, paused,
 // for the next one, so a song change does not wait for the device to close. It has no thread of
 // its own: the main window calls timergo() when there is work, and each pass fills, recycles and
 // hands over buffers and moves the lyrics on; after a pass nextPassIn() says when the next one is

@@ -130,11 +130,13 @@ void SoundOutput::setMode(bool nowPlaying, bool nowIdle)
 
 // SDL_PauseAudio waits for a running callback to return. A waiting callback returns once the
 // mode is no longer playing, and it needs this object's lock to see that, so the mode is set
-// first and SDL is called with the lock released.
+// first and SDL is called with the lock released. Idle, the device is paused, so the callback
+// costs nothing between songs, while stopped, rewinding or fast-forwarding; the sound not yet
+// played is dropped here, as the callback no longer runs to drop it.
 bool SoundOutput::runDevice(bool nowPlaying)
 {
     {
-        QMutexLocker locker(&mutex); // guards the mode flags and deviceOpen
+        QMutexLocker locker(&mutex); // guards the mode flags, the queue and deviceOpen
         if (!deviceOpen)
             return false;
         playing = nowPlaying;
@@ -142,11 +144,15 @@ bool SoundOutput::runDevice(bool nowPlaying)
         dataWanted = dataWanted && playing;
         if (nowPlaying)
             audioFeedActive = true;
+        else
+            dropSound();
     }
     callbackWake.notify_all(); // a callback waiting under the old mode looks again
     // A running device switched to playing needs no call: SDL would wait for a callback that may
     // already be waiting for data under the new mode, data only this thread could hand over.
-    if (!nowPlaying || SDL_GetAudioStatus() != SDL_AUDIO_PLAYING)
+    if (!nowPlaying)
+        SDL_PauseAudio(1);
+    else if (SDL_GetAudioStatus() != SDL_AUDIO_PLAYING)
         SDL_PauseAudio(0);
     return true;
 }
@@ -177,7 +183,7 @@ void SoundOutput::pauseMode()
 }
 
 // The mode changes in the same locked step as the drop, so a callback woken by the engine's last
-// delivery finds neither playing nor the sound; the device then runs silent until the next song.
+// delivery finds neither playing nor the sound; the device then stays paused until the next song.
 void SoundOutput::endSong()
 {
     {

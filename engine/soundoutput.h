@@ -27,7 +27,7 @@ struct StreamInfo;
 extern std::atomic<bool> audioFeedActive;
 
 // The sound device, fed through SDL's audio callback. It outlives the engines: every song is
-// 44.1 kHz stereo, so one device serves song after song, running silent between them. The device
+// 44.1 kHz stereo, so one device serves song after song, paused between them. The device
 // period is one frame (1152 samples, 26 ms), whatever the buffer size, so that a change of key or
 // vocals is heard within a few periods and a song change costs about one. Delivered buffers wait
 // in a queue; each callback plays the next slice of it through the SoundProcessor (key and
@@ -35,7 +35,7 @@ extern std::atomic<bool> audioFeedActive;
 // less than one buffer plus the processor's look-ahead is queued, so the GUI thread has a whole
 // buffer's time to hand it over. Only with nothing to play does the callback wait for a delivery.
 // deliver() stamps every frame with the time it will be heard: the time of the last callback, the
-// sound queued before the frame and the device's own latency. Modes: idle (the device runs
+// sound queued before the frame and the device's own latency. Modes: idle (the device paused,
 // silent, the queue is dropped), playing, paused.
 //
 // The callback processes each slice with the object's lock held (a millisecond or two when the
@@ -63,7 +63,7 @@ public:
 
     // Playing: the callback waits for data and plays it; sets audioFeedActive.
     void startPlaying();
-    // Idle: the device runs and plays silence.
+    // Idle: the device is paused and the queued sound dropped.
     void stopMode();
     // Paused: the device is paused.
     void pauseMode();
@@ -116,7 +116,7 @@ private:
     void feed(std::uint8_t *stream, int length);
     // Sets the mode flags under the lock; the caller then calls into SDL without it.
     void setMode(bool nowPlaying, bool nowIdle);
-    // Playing or idle with the device running; false (nothing changed) without a device.
+    // Playing with the device running, or idle with it paused; false (nothing changed) without a device.
     bool runDevice(bool nowPlaying);
     // Frames per buffer for the installed buffer settings, within their limits.
     static int installedFrames();

@@ -238,12 +238,12 @@ void TestMP3Object::transportSignals_data()
     QTest::addRow("Pause while playing")
         << 100 << "Play Pause" << silentControls + "@running | paused 0 %1 is Paused";
     QTest::addRow("Rewind while playing")
-        << 100 << "Play Rewind" << silentControls + "@running | running 0 Rewinding %1";
+        << 100 << "Play Rewind" << silentControls + "@paused | paused 0 Rewinding %1";
     QTest::addRow("FastForward from stopped")
-        << 100 << "FastForward" << silentControls + "@running | running 0 Fast Forwarding %1";
+        << 100 << "FastForward" << silentControls + "@paused | paused 0 Fast Forwarding %1";
     QTest::addRow("Stop after fast forward")
         << 100 << toFrame4 + "Stop"
-        << "stoprequest " + stoppedControls + "@running | running 4 %1 is Stoped";
+        << "stoprequest " + stoppedControls + "@paused | paused 4 %1 is Stoped";
     QTest::addRow("Play while rewinding")
         << 100 << toFrame4 + "Rewind timergo timergo Play"
         << "startAtrequest(2) " + playingControls + "@running | running 2 Playing %1";
