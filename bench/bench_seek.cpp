@@ -176,7 +176,7 @@ int main(int argc, char **argv)
     delete engine;
 
     for (const int percent : {100, 70, 100, 70}) {
-        out << QString("  playing at %1 %% volume: CPU %2 %% of one core (%3 s)\n")
+        out << QString("  playing at %1 % volume: CPU %2 % of one core (%3 s)\n")
                    .arg(percent)
                    .arg(cpuAtVolume(song, percent, volumeSeconds), 0, 'f', 2)
                    .arg(volumeSeconds);
