@@ -12,6 +12,7 @@
 #include "volumestage.h"
 
 #include <QMutexLocker>
+#include <QObject>
 #include <QtDebug>
 
 #include <SDL.h>
@@ -70,30 +71,51 @@ SoundOutput::SoundOutput(const StreamInfo &streamInfo)
     processor = std::make_unique<SoundProcessor>(sampleRate);
     volume = std::make_unique<VolumeStage>();
     slice.resize(periodSamples * bytesPerSample);
+    restTimer.setSingleShot(true);
+    restTimer.setInterval(restAfterMs);
+    QObject::connect(&restTimer, &QTimer::timeout, &restTimer, [this] { rest(); });
+    if (SDL_WasInit(SDL_INIT_AUDIO) == 0 && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        qWarning("Unable to open the sound device: %s", SDL_GetError());
+        return;
+    }
+    deviceOpen = openDevice();
+    // A sound card plays a slice once the one before it has played; the disk writer has nothing
+    // playing and writes it at once.
+    if (deviceOpen && qstrcmp(SDL_GetCurrentAudioDriver(), "disk") != 0)
+        latency = qint64(periodSamples * 1000.0 / std::max(sampleRate, 1));
+}
+
+// Opens SDL's device paused: nothing is pulled until a mode operation runs it.
+bool SoundOutput::openDevice()
+{
     SDL_AudioSpec desired;
     SDL_zero(desired);
-    desired.freq = streamInfo.sampleRate;
+    desired.freq = sampleRate;
     desired.format = AUDIO_S16LSB;
     desired.channels = Uint8(channels);
     desired.samples = periodSamples;
     desired.callback = audioCallback;
     desired.userdata = this;
-
     // No obtained spec: SDL converts to whatever the device takes and hands each callback
     // exactly the desired length instead of changing it.
-    if (SDL_WasInit(SDL_INIT_AUDIO) == 0 && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-        qWarning("Unable to open the sound device: %s", SDL_GetError());
-        return;
-    }
     if (SDL_OpenAudio(&desired, nullptr) != 0) {
         qWarning("Unable to open the sound device: %s", SDL_GetError());
-        return;
+        return false;
     }
-    deviceOpen = true; // opened paused: nothing is pulled until a mode operation runs it
-    // A sound card plays a slice once the one before it has played; the disk writer has nothing
-    // playing and writes it at once.
-    if (qstrcmp(SDL_GetCurrentAudioDriver(), "disk") != 0)
-        latency = qint64(periodSamples * 1000.0 / std::max(sampleRate, 1));
+    return true;
+}
+
+// SDL keeps a paused device's stream going with silence, so the sound server keeps running for
+// it: a device left paused this long is closed, and opened again when sound is to play.
+void SoundOutput::rest()
+{
+    {
+        QMutexLocker locker(&mutex); // guards the mode flags, deviceOpen and resting
+        if (playing || !deviceOpen || resting)
+            return;
+        resting = true;
+    }
+    SDL_CloseAudio(); // the callback is not running: the device is paused
 }
 
 SoundOutput::~SoundOutput()
@@ -108,8 +130,9 @@ SoundOutput::~SoundOutput()
         wasOpen = deviceOpen;
         deviceOpen = false;
     }
+    restTimer.stop();
     if (wasOpen)
-        SDL_CloseAudio();
+        SDL_CloseAudio(); // does nothing on a resting device
 
     SingleInstance<SoundOutput>::DestructorLock classLock(this); // guards the instance pointer
     QMutexLocker locker(&mutex); // guards the queue while it goes
@@ -148,13 +171,36 @@ bool SoundOutput::runDevice(bool nowPlaying)
             dropSound();
     }
     callbackWake.notify_all(); // a callback waiting under the old mode looks again
+    if (!nowPlaying) {
+        SDL_PauseAudio(1);
+        restTimer.start();
+        return true;
+    }
+    restTimer.stop();
+    if (wake()) {
+        SDL_PauseAudio(0);
+        return true;
+    }
     // A running device switched to playing needs no call: SDL would wait for a callback that may
     // already be waiting for data under the new mode, data only this thread could hand over.
-    if (!nowPlaying)
-        SDL_PauseAudio(1);
-    else if (SDL_GetAudioStatus() != SDL_AUDIO_PLAYING)
+    if (SDL_GetAudioStatus() != SDL_AUDIO_PLAYING)
         SDL_PauseAudio(0);
     return true;
+}
+
+// A resting device is opened again; true when it was resting.
+bool SoundOutput::wake()
+{
+    {
+        QMutexLocker locker(&mutex); // guards resting
+        if (!resting)
+            return false;
+    }
+    const bool opened = openDevice();
+    QMutexLocker locker(&mutex); // guards resting and deviceOpen
+    resting = false;
+    deviceOpen = opened;
+    return opened;
 }
 
 void SoundOutput::startPlaying()
@@ -178,8 +224,10 @@ void SoundOutput::pauseMode()
         open = deviceOpen;
     }
     callbackWake.notify_all();
-    if (open)
+    if (open) {
         SDL_PauseAudio(1);
+        restTimer.start();
+    }
 }
 
 // The mode changes in the same locked step as the drop, so a callback woken by the engine's last

@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QTimer>
 #include <QtGlobal>
 
 #include <atomic>
@@ -40,6 +41,10 @@ extern std::atomic<bool> audioFeedActive;
 //
 // The callback processes each slice with the object's lock held (a millisecond or two when the
 // key is moved), so a delivery may wait that long.
+//
+// Paused (idle or paused mode), SDL still streams silence to the sound server, which so keeps
+// running for it; after three seconds so, the device rests: it is closed, and opened again when a
+// song plays. Seeks, song changes, rewind and fast forward stay well within that time.
 //
 // The mode operations, deliver and stampOnly run on the GUI thread and never hold the object's
 // lock while calling into SDL, so a callback waiting for data can always be reached and ended.
@@ -116,10 +121,17 @@ private:
     void feed(std::uint8_t *stream, int length);
     // Sets the mode flags under the lock; the caller then calls into SDL without it.
     void setMode(bool nowPlaying, bool nowIdle);
-    // Playing with the device running, or idle with it paused; false (nothing changed) without a device.
+    // Playing with the device running, or idle with it paused; false (nothing changed) without a
+    // device. A device left paused for restAfterMs rests (closed at SDL) until it plays again.
     bool runDevice(bool nowPlaying);
     // Frames per buffer for the installed buffer settings, within their limits.
     static int installedFrames();
+    // SDL's device opened for sampleRate and channels, paused; GUI thread.
+    bool openDevice();
+    // Closes a device left paused, so the sound server forgets the stream; GUI thread.
+    void rest();
+    // Opens a resting device again; true when it was resting. GUI thread.
+    bool wake();
     // Asks the pump for the next buffer when the queue runs short; under the lock.
     void askForSound();
     // Forgets the queued sound and the processor's state; under the lock.
@@ -134,6 +146,7 @@ private:
     bool playing = false;
     bool idle = true; // neither flag set: paused
     bool deviceOpen = false;
+    bool resting = false;       // closed at SDL while paused or idle; opened again to play
     bool dataWanted = false;    // the next buffer is wanted
     bool waiting = false;       // a callback waits for sound to play
     bool soundComplete = false; // see finishSound
@@ -150,6 +163,8 @@ private:
     int channels = 0;                    // as opened
     qint64 latency = 0;                  // ms from a callback to its sound being heard
     int bytesPerBuffer = 0;              // of the last delivered buffer
+    QTimer restTimer;                    // GUI thread: runs while the device is paused
+    static constexpr int restAfterMs = 3000;
 };
 
 #endif
