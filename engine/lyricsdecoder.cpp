@@ -85,8 +85,10 @@ void LyricsDecoder::seekTo(qint32 frame)
     if (!pageChanged)
         return;
     pageChanged = false;
-    current = new LyricsData(text, highlightStart, highlightEnd);
-    snapshots.insert(frame, current);
+    // Kept apart from the snapshots by frame: whether this frame changed anything, only the
+    // history tells.
+    sought = std::make_unique<LyricsData>(text, highlightStart, highlightEnd);
+    current = sought.get();
 }
 
 void LyricsDecoder::announceCurrent()
@@ -96,8 +98,8 @@ void LyricsDecoder::announceCurrent()
         emit LyricsChanged(current);
 }
 
-// The library replays the song up to where it stands, telling every change; each frame below the
-// one sought to keeps what stood after it. The page under construction is kept aside meanwhile.
+// The library replays the song up to where it stands, telling every change; each frame up to the
+// one sought to that changed the lyrics keeps what stood after it. The page under construction is kept aside meanwhile.
 void LyricsDecoder::makeHistory()
 {
     const QString liveText = text;
@@ -120,7 +122,7 @@ void LyricsDecoder::noteHistoryFrame(qint32 frame)
 {
     if (historyFrame < 0 || frame == historyFrame)
         return;
-    if (pageChanged && historyFrame < soughtFrame)
+    if (pageChanged && historyFrame > 0 && historyFrame <= soughtFrame)
         snapshots.insert(historyFrame, new LyricsData(text, highlightStart, highlightEnd));
     pageChanged = false;
     historyFrame = frame;
@@ -129,7 +131,7 @@ void LyricsDecoder::noteHistoryFrame(qint32 frame)
 void LyricsDecoder::showFrame(qint32 frame)
 {
     QMutexLocker locker(&mutex); // guards snapshots and the page under construction
-    if (frame < soughtFrame)
+    if (soughtFrame > 0 && frame <= soughtFrame)
         makeHistory();
     // value() gives the most recently inserted of the snapshots under that number
     if (LyricsData *lyrics = snapshots.value(frame))

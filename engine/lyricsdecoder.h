@@ -9,6 +9,8 @@
 #include <QObject>
 #include <QString>
 
+#include <memory>
+
 class LyricsData;
 struct ContentStamp;
 
@@ -31,11 +33,11 @@ public:
     qint32 processDue();
     qint32 processDue(qint64 now);
     // Announces the newest snapshot stored under exactly frame, if any, display switch or not.
-    // Below a frame sought to, the snapshots are made the first time they are asked for.
+    // Up to a frame sought to, the snapshots are made the first time one is asked for.
     void showFrame(qint32 frame);
     // The lyrics as playing through frame would have left them, at a cost that does not grow with
     // frame: the content library is put there without being fed the frames before it. The
-    // frame's snapshot is stored, not announced.
+    // lyrics there become the newest snapshot, not announced.
     void seekTo(qint32 frame);
     // Announces the newest snapshot, display switch or not.
     void announceCurrent();
@@ -64,7 +66,8 @@ private:
     qint32 highlightEnd = 0;
     qint32 currentFrame = 0; // frame number of the stamp processed last
     LyricsData *current = nullptr; // the newest snapshot
-    qint32 soughtFrame = 0;        // the frames below it have no snapshots yet
+    std::unique_ptr<LyricsData> sought; // the lyrics where the song was sought to
+    qint32 soughtFrame = 0;        // the frames up to it have no snapshots yet
     qint32 historyFrame = -1;      // while making the history: the frame the library tells of
     bool pageChanged = false;
     bool decoderReady = false;

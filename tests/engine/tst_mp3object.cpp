@@ -157,6 +157,7 @@ private slots:
     void fillsThePoolThenFastForwardsToTheEnd();
     void transportSignals_data();
     void transportSignals();
+    void rewindShowsEachStoredPageBackToZeroThenStops_data();
     void rewindShowsEachStoredPageBackToZeroThenStops();
     void skipToStartFrame_data();
     void skipToStartFrame();
@@ -276,22 +277,43 @@ void TestMP3Object::transportSignals()
 }
 
 // Rewinding steps back one frame per pass, not sooner than 6 ms apart, and shows every page stored on the
-// way, back to the empty page of frame 0; the pass after that stops the engine.
+// way, back to the empty page of frame 0; the pass after that stops the engine. An engine started
+// past the pages (a seek) shows the same pages on the way back as one that played them.
+void TestMP3Object::rewindShowsEachStoredPageBackToZeroThenStops_data()
+{
+    QTest::addColumn<int>("startFrame");
+    QTest::addRow("played from the start") << 0;
+    QTest::addRow("started at frame 30") << 30;
+}
+
 void TestMP3Object::rewindShowsEachStoredPageBackToZeroThenStops()
 {
+    QFETCH(int, startFrame);
     EngineTestEnvironment environment(10);
     environment.setBuffers(1, 6);
     MP3Object *engine = engineFor(environment, 200, 0, fiveLines);
     QVERIFY(engine);
-    Recorder recorder(engine);
     QStringList expected;
-    for (const auto &[frame, pages] : fastForwardPasses(engine, recorder, 90)) {
-        if (!pages.isEmpty() && frame < 45)
-            expected.prepend(pages.last());
+    {
+        Recorder recorder(engine);
+        for (const auto &[frame, pages] : fastForwardPasses(engine, recorder, 90)) {
+            if (!pages.isEmpty() && frame < 45)
+                expected.prepend(pages.last());
+        }
     }
     QCOMPARE(engine->position(), 45);
     QVERIFY(expected.size() >= 2);
     expected << QStringLiteral(" 0-0"); // the empty page of frame 0
+    if (startFrame) {
+        delete engine;
+        engine = engineFor(environment, 200, startFrame, fiveLines);
+        engine->FastForward();
+        while (engine->position() < 45) {
+            EngineTestEnvironment::passTime(1000);
+            engine->timergo();
+        }
+    }
+    Recorder recorder(engine);
     EngineTestEnvironment::paces();
 
     engine->Rewind();
