@@ -2,7 +2,7 @@
 // time, the time from a seek command (the main window's reload: the playing engine deleted, a new
 // one built at the frame and played) to the new place's first sound in the device stream, at
 // several places; how long the GUI thread is blocked by the command itself and by the longest
-// pump pass after it. Then the CPU of playing at 100 % and at 70 % volume.
+// pump pass after it, and the CPU time of the command (the work, whatever the load). Then the CPU of playing at 100 % and at 70 % volume.
 // Usage: bench_seek [seconds of each volume run, default 20]
 
 #include "frametiming.h"
@@ -21,6 +21,8 @@
 #include <QThread>
 
 #include <sys/resource.h>
+
+#include <ctime>
 
 #include <algorithm>
 
@@ -72,10 +74,19 @@ double pumpToFirstSound(MP3Object *engine)
     return longestPass;
 }
 
+// CPU time of the calling thread in ms: the work done, whatever the machine's load.
+double threadCpuMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
+
 struct Seek
 {
-    double toSound = 0;  // command to first sound, ms
-    double command = 0;  // the command's own GUI time (delete, build, Play), ms
+    double toSound = 0;    // command to first sound, ms
+    double command = 0;    // the command's own GUI time (delete, build, Play), ms
+    double commandCpu = 0; // the GUI thread's CPU time in it, ms
     double longestPass = 0;
 };
 
@@ -85,10 +96,12 @@ Seek seek(MP3Object *&engine, const QString &song, int frame)
     Seek result;
     QElapsedTimer clock;
     clock.start();
+    const double cpu = threadCpuMs();
     delete engine;
     engine = MP3Object::Instance(song, frame);
     engine->Play();
     result.command = clock.nsecsElapsed() / 1e6;
+    result.commandCpu = threadCpuMs() - cpu;
     result.longestPass = pumpToFirstSound(engine);
     result.toSound = clock.nsecsElapsed() / 1e6;
     return result;
@@ -152,7 +165,7 @@ int main(int argc, char **argv)
     pumpToFirstSound(engine);
     for (const int second : {10, 60, 150, 300, 590}) {
         const int frame = FrameTiming::frameForMs(second * 1000LL);
-        double total = 0, longest = 0, command = 0, pass = 0;
+        double total = 0, longest = 0, command = 0, commandCpu = 0, pass = 0;
         for (int round = 0; round < 6; ++round) {
             QThread::msleep(round * 37 % 100); // somewhere in the device period
             const Seek s = seek(engine, song, frame);
@@ -161,15 +174,17 @@ int main(int argc, char **argv)
             total += s.toSound;
             longest = std::max(longest, s.toSound);
             command = std::max(command, s.command);
+            commandCpu += s.commandCpu / 5;
             pass = std::max(pass, s.longestPass);
         }
         out << QString("  to %1:%2: first sound after %3 ms mean, %4 ms longest; GUI blocked by "
-                       "the command %5 ms, longest pass %6 ms\n")
+                       "the command %5 ms longest (its CPU %6 ms mean), longest pass %7 ms\n")
                    .arg(second / 60)
                    .arg(second % 60, 2, 10, QChar('0'))
                    .arg(total / 5, 0, 'f', 1)
                    .arg(longest, 0, 'f', 1)
                    .arg(command, 0, 'f', 1)
+                   .arg(commandCpu, 0, 'f', 1)
                    .arg(pass, 0, 'f', 1);
         out.flush();
     }
