@@ -69,6 +69,16 @@ qint32 FrameDecoder::decodeNext(FrameSlot *slot)
     return decodedCount;
 }
 
+bool FrameDecoder::skip(qint32 frames)
+{
+    QMutexLocker locker(&mutex); // guards moreFrames and decodedCount
+    if (!moreFrames || frames < 0)
+        return false;
+    moreFrames = KWO_MP3D_Forward(frames) != 0;
+    decodedCount = moreFrames ? decodedCount + frames : frameTotal;
+    return moreFrames;
+}
+
 bool FrameDecoder::rewind()
 {
     QMutexLocker locker(&mutex); // guards fileOpen

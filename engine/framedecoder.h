@@ -34,6 +34,10 @@ public:
     // returns 0 once the end was reached. The call that meets the end still returns a number;
     // that slot keeps whatever the library wrote.
     qint32 decodeNext(FrameSlot *slot);
+    // Skips frames without decoding them, numbering on as if they had been: the library finds the
+    // place from its index, so the cost does not grow with the place. False, with no more frames
+    // to come, when the song ended first.
+    bool skip(qint32 frames);
     // Back to the first frame; the decoded count and hasMoreFrames() stay as they are.
     bool rewind();
 

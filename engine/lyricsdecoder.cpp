@@ -17,7 +17,8 @@ LyricsDecoder::LyricsDecoder(const QString &fileName, QList<ContentStamp *> *con
 {
     QMutexLocker locker(&mutex); // guards every field
     snapshots.reserve(9973);
-    snapshots.insert(0, new LyricsData());
+    current = new LyricsData();
+    snapshots.insert(0, current);
     // The library takes the path as the file system spells it, so any name opens.
     decoderReady = IMCX_InitDecoder(LocalFileName::encode(fileName).constData()) != 0;
     IMCX_InitGUI(this);
@@ -56,22 +57,82 @@ qint32 LyricsDecoder::processDue(qint64 now)
         currentFrame = stamp->frameNumber;
         if (decoderReady) {
             IMCX_Decoder(stamp->content, 2);
-            if (pageChanged) {
-                pageChanged = false;
-                auto *lyrics = new LyricsData(text, highlightStart, highlightEnd);
-                snapshots.insert(currentFrame, lyrics);
-                if (displayEnabled)
-                    emit LyricsChanged(lyrics);
-            }
+            if (pageChanged)
+                storeSnapshot(currentFrame);
         }
         delete stamp;
     }
     return currentFrame;
 }
 
+void LyricsDecoder::storeSnapshot(qint32 frame)
+{
+    pageChanged = false;
+    current = new LyricsData(text, highlightStart, highlightEnd);
+    snapshots.insert(frame, current);
+    if (displayEnabled)
+        emit LyricsChanged(current);
+}
+
+void LyricsDecoder::seekTo(qint32 frame)
+{
+    QMutexLocker locker(&mutex); // guards the page under construction and snapshots
+    currentFrame = frame;
+    if (!decoderReady || frame <= 0)
+        return;
+    soughtFrame = frame;
+    IMCX_SeekFrame(frame, 0);
+    if (!pageChanged)
+        return;
+    pageChanged = false;
+    // Kept apart from the snapshots by frame: whether this frame changed anything, only the
+    // history tells.
+    sought = std::make_unique<LyricsData>(text, highlightStart, highlightEnd);
+    current = sought.get();
+}
+
+void LyricsDecoder::announceCurrent()
+{
+    QMutexLocker locker(&mutex); // guards current
+    if (current)
+        emit LyricsChanged(current);
+}
+
+// The library replays the song up to where it stands, telling every change; each frame up to the
+// one sought to that changed the lyrics keeps what stood after it. The page under construction is kept aside meanwhile.
+void LyricsDecoder::makeHistory()
+{
+    const QString liveText = text;
+    const qint32 liveStart = highlightStart, liveEnd = highlightEnd;
+    text.clear();
+    highlightStart = highlightEnd = 0;
+    pageChanged = false;
+    historyFrame = 0;
+    IMCX_SeekFrame(IMCX_FramesFed(), 1);
+    noteHistoryFrame(std::numeric_limits<qint32>::max());
+    historyFrame = -1;
+    soughtFrame = 0;
+    text = liveText;
+    highlightStart = liveStart;
+    highlightEnd = liveEnd;
+}
+
+// While the history is made: a call for a new frame completes the one before it.
+void LyricsDecoder::noteHistoryFrame(qint32 frame)
+{
+    if (historyFrame < 0 || frame == historyFrame)
+        return;
+    if (pageChanged && historyFrame > 0 && historyFrame <= soughtFrame)
+        snapshots.insert(historyFrame, new LyricsData(text, highlightStart, highlightEnd));
+    pageChanged = false;
+    historyFrame = frame;
+}
+
 void LyricsDecoder::showFrame(qint32 frame)
 {
-    QMutexLocker locker(&mutex); // guards snapshots
+    QMutexLocker locker(&mutex); // guards snapshots and the page under construction
+    if (soughtFrame > 0 && frame <= soughtFrame)
+        makeHistory();
     // value() gives the most recently inserted of the snapshots under that number
     if (LyricsData *lyrics = snapshots.value(frame))
         emit LyricsChanged(lyrics);
@@ -86,6 +147,7 @@ void LyricsDecoder::setDisplayEnabled(bool enabled)
 void LyricsDecoder::showText(const char16_t *page)
 {
     QMutexLocker locker(&mutex); // guards the page under construction (held by processDue)
+    noteHistoryFrame(IMCX_FramesFed());
     // The page stays UTF-16, so every script keeps its lines and the highlight positions match.
     text = page ? QString::fromUtf16(page) : QString();
     highlightStart = 0;
@@ -96,6 +158,7 @@ void LyricsDecoder::showText(const char16_t *page)
 int32_t LyricsDecoder::setHighlight(int32_t start, int32_t length)
 {
     QMutexLocker locker(&mutex); // guards the page under construction (held by processDue)
+    noteHistoryFrame(IMCX_FramesFed());
     const qint64 end =
         std::clamp<qint64>(qint64(start) + length, std::numeric_limits<int32_t>::min(),
                            std::numeric_limits<int32_t>::max());
@@ -104,3 +167,4 @@ int32_t LyricsDecoder::setHighlight(int32_t start, int32_t length)
     pageChanged = true;
     return highlightEnd;
 }
+

@@ -9,6 +9,8 @@
 #include <QObject>
 #include <QString>
 
+#include <memory>
+
 class LyricsData;
 struct ContentStamp;
 
@@ -31,7 +33,14 @@ public:
     qint32 processDue();
     qint32 processDue(qint64 now);
     // Announces the newest snapshot stored under exactly frame, if any, display switch or not.
+    // Up to a frame sought to, the snapshots are made the first time one is asked for.
     void showFrame(qint32 frame);
+    // The lyrics as playing through frame would have left them, at a cost that does not grow with
+    // frame: the content library is put there without being fed the frames before it. The
+    // lyrics there become the newest snapshot, not announced.
+    void seekTo(qint32 frame);
+    // Announces the newest snapshot, display switch or not.
+    void announceCurrent();
     void setDisplayEnabled(bool enabled);
 
     // IMCXGuiSink: called by the library inside processDue, which holds the lock.
@@ -42,6 +51,12 @@ signals:
     void LyricsChanged(LyricsData *lyrics);
 
 private:
+    // Stores (and, with the display on, announces) the page under construction as frame's.
+    void storeSnapshot(qint32 frame);
+    // The snapshots of the frames below the one sought to, from the content library.
+    void makeHistory();
+    void noteHistoryFrame(qint32 frame);
+
     RecursiveMutex mutex; // recursive, like every engine lock
     // frame number -> snapshots, owned; a repeated number keeps the older entry, value() finds
     // the newest
@@ -50,6 +65,10 @@ private:
     qint32 highlightStart = 0;
     qint32 highlightEnd = 0;
     qint32 currentFrame = 0; // frame number of the stamp processed last
+    LyricsData *current = nullptr; // the newest snapshot
+    std::unique_ptr<LyricsData> sought; // the lyrics where the song was sought to
+    qint32 soughtFrame = 0;        // the frames up to it have no snapshots yet
+    qint32 historyFrame = -1;      // while making the history: the frame the library tells of
     bool pageChanged = false;
     bool decoderReady = false;
     bool displayEnabled = true;

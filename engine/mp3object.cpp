@@ -15,7 +15,6 @@
 #include <QMutexLocker>
 #include <QtDebug>
 
-#include <cstring>
 #include <limits>
 #include <new>
 
@@ -118,29 +117,17 @@ void MP3Object::allocateBuffers()
     }
 }
 
-// Decodes the frames before startFrame and lets the lyrics decoder take in their content with
-// its display off, so the lyrics stand at startFrame and nothing was announced on the way.
+// Skips the frames before startFrame and puts the lyrics where playing them would have left them,
+// neither decoding nor feeding them, so a start anywhere costs what a start at the beginning
+// does. The position is there at once; the first pass shows those lyrics.
 void MP3Object::skipTo(int startFrame)
 {
     if (startFrame == 0 || startFrame >= frameCount || !lyrics)
         return;
-    FrameSlot scratch;
-    const qint64 skipTime = MonotonicClock::now();
-    int last = 0;
-    while (last < startFrame - 1 && decoder->hasMoreFrames()) {
-        last = decoder->decodeNext(&scratch);
-        if (last == 0)
-            break;
-        auto *stamp = new ContentStamp;
-        stamp->frameNumber = last;
-        std::memcpy(stamp->content, scratch.content, FrameSlot::contentBytes);
-        stamp->dueTime = skipTime;
-        contentList.append(stamp);
-    }
-    lyrics->setDisplayEnabled(false);
-    // Every skipped stamp counts as due, also those made within the current millisecond.
-    lyrics->processDue(skipTime + 1);
-    lyrics->setDisplayEnabled(true);
+    decoder->skip(startFrame - 1);
+    lyrics->seekTo(startFrame - 1);
+    playPosition = startFrame - 1;
+    lyricsToAnnounce = true;
 }
 
 MP3Object::~MP3Object()
@@ -160,7 +147,7 @@ MP3Object::~MP3Object()
         usedList.clear();
     }
     if (SoundOutput *current = liveOutput())
-        current->endSong(); // the device stays open, silent, for the next engine
+        current->endSong(); // the device stays open, paused, for the next engine
     output = nullptr;
 }
 
@@ -364,6 +351,10 @@ void MP3Object::handOver()
 
 void MP3Object::advance()
 {
+    if (lyricsToAnnounce && lyrics) {
+        lyricsToAnnounce = false;
+        lyrics->announceCurrent();
+    }
     switch (transport) {
     case Transport::Playing:
     case Transport::Paused:

@@ -20,7 +20,7 @@ class SoundOutput;
 struct ContentStamp;
 
 // Plays one song: owns its frame decoder, its pool of sound buffers and its lyrics decoder, and
-// uses the sound output, which outlives it: a deleted engine leaves the device running silent
+// uses the sound output, which outlives it: a deleted engine leaves the device open, paused,
 // for the next one, so a song change does not wait for the device to close. It has no thread of
 // its own: the main window calls timergo() when there is work, and each pass fills, recycles and
 // hands over buffers and moves the lyrics on; after a pass nextPassIn() says when the next one is
@@ -37,7 +37,8 @@ class MP3Object : public QObject
 
 public:
     // The engine, built on first call for fileName and skipped ahead so that startFrame (if not
-    // 0 and within the song) plays first. An existing engine is returned unchanged.
+    // 0 and within the song) plays first, at the cost of a start at the beginning; its first pass
+    // then shows the lyrics as they stand there. An existing engine is returned unchanged.
     static MP3Object *Instance(const QString &fileName, int startFrame);
     static MP3Object *Instance();
     static bool hasAnInstance();
@@ -136,6 +137,7 @@ private:
     int bufferTotal = BufferSettings::minBufferCount;
     int playPosition = 0; // the frame the user is at
     int frameCount = 0;
+    bool lyricsToAnnounce = false; // started past the beginning: the first pass shows the lyrics
     qint64 stepDueAt = 0; // Pacing ms: the next rewind step or fast-forwarded buffer, not before
 
     std::unique_ptr<FrameDecoder> decoder;

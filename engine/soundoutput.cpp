@@ -9,8 +9,10 @@
 #include "soundbuffer.h"
 #include "soundprocessor.h"
 #include "soundsettings.h"
+#include "volumestage.h"
 
 #include <QMutexLocker>
+#include <QObject>
 #include <QtDebug>
 
 #include <SDL.h>
@@ -67,29 +69,55 @@ SoundOutput::SoundOutput(const StreamInfo &streamInfo)
     sampleRate = streamInfo.sampleRate;
     channels = std::max(streamInfo.channels, 1);
     processor = std::make_unique<SoundProcessor>(sampleRate);
+    volume = std::make_unique<VolumeStage>();
     slice.resize(periodSamples * bytesPerSample);
+    restTimer.setSingleShot(true);
+    restTimer.setInterval(restAfterMs);
+    QObject::connect(&restTimer, &QTimer::timeout, &restTimer, [this] { rest(); });
+    if (SDL_WasInit(SDL_INIT_AUDIO) == 0 && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        failure = QString::fromUtf8(SDL_GetError());
+        qWarning("Unable to open the sound device: %s", qUtf8Printable(failure));
+        return;
+    }
+    deviceOpen = openDevice(failure);
+    // A sound card plays a slice once the one before it has played; the disk writer has nothing
+    // playing and writes it at once.
+    if (deviceOpen && qstrcmp(SDL_GetCurrentAudioDriver(), "disk") != 0)
+        latency = qint64(periodSamples * 1000.0 / std::max(sampleRate, 1));
+}
+
+// Opens SDL's device paused: nothing is pulled until a mode operation runs it.
+bool SoundOutput::openDevice(QString &failureText)
+{
     SDL_AudioSpec desired;
     SDL_zero(desired);
-    desired.freq = streamInfo.sampleRate;
+    desired.freq = sampleRate;
     desired.format = AUDIO_S16LSB;
     desired.channels = Uint8(channels);
     desired.samples = periodSamples;
     desired.callback = audioCallback;
     desired.userdata = this;
-
     // No obtained spec: SDL converts to whatever the device takes and hands each callback
     // exactly the desired length instead of changing it.
-    if ((SDL_WasInit(SDL_INIT_AUDIO) == 0 && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) ||
-        SDL_OpenAudio(&desired, nullptr) != 0) {
-        failure = QString::fromUtf8(SDL_GetError());
-        qWarning("Unable to open the sound device: %s", qUtf8Printable(failure));
-        return;
+    if (SDL_OpenAudio(&desired, nullptr) != 0) {
+        failureText = QString::fromUtf8(SDL_GetError());
+        qWarning("Unable to open the sound device: %s", qUtf8Printable(failureText));
+        return false;
     }
-    deviceOpen = true; // opened paused: nothing is pulled until a mode operation runs it
-    // A sound card plays a slice once the one before it has played; the disk writer has nothing
-    // playing and writes it at once.
-    if (qstrcmp(SDL_GetCurrentAudioDriver(), "disk") != 0)
-        latency = qint64(periodSamples * 1000.0 / std::max(sampleRate, 1));
+    return true;
+}
+
+// SDL keeps a paused device's stream going with silence, so the sound server keeps running for
+// it: a device left paused this long is closed, and opened again when sound is to play.
+void SoundOutput::rest()
+{
+    {
+        QMutexLocker locker(&mutex); // guards the mode flags, deviceOpen and resting
+        if (playing || !deviceOpen || resting)
+            return;
+        resting = true;
+    }
+    SDL_CloseAudio(); // the callback is not running: the device is paused
 }
 
 SoundOutput::~SoundOutput()
@@ -104,8 +132,9 @@ SoundOutput::~SoundOutput()
         wasOpen = deviceOpen;
         deviceOpen = false;
     }
+    restTimer.stop();
     if (wasOpen)
-        SDL_CloseAudio();
+        SDL_CloseAudio(); // does nothing on a resting device
 
     SingleInstance<SoundOutput>::DestructorLock classLock(this); // guards the instance pointer
     QMutexLocker locker(&mutex); // guards the queue while it goes
@@ -126,11 +155,13 @@ void SoundOutput::setMode(bool nowPlaying, bool nowIdle)
 
 // SDL_PauseAudio waits for a running callback to return. A waiting callback returns once the
 // mode is no longer playing, and it needs this object's lock to see that, so the mode is set
-// first and SDL is called with the lock released.
+// first and SDL is called with the lock released. Idle, the device is paused, so the callback
+// costs nothing between songs, while stopped, rewinding or fast-forwarding; the sound not yet
+// played is dropped here, as the callback no longer runs to drop it.
 bool SoundOutput::runDevice(bool nowPlaying)
 {
     {
-        QMutexLocker locker(&mutex); // guards the mode flags and deviceOpen
+        QMutexLocker locker(&mutex); // guards the mode flags, the queue and deviceOpen
         if (!deviceOpen)
             return false;
         playing = nowPlaying;
@@ -138,13 +169,42 @@ bool SoundOutput::runDevice(bool nowPlaying)
         dataWanted = dataWanted && playing;
         if (nowPlaying)
             audioFeedActive = true;
+        else
+            dropSound();
     }
     callbackWake.notify_all(); // a callback waiting under the old mode looks again
+    if (!nowPlaying) {
+        SDL_PauseAudio(1);
+        restTimer.start();
+        return true;
+    }
+    restTimer.stop();
+    if (wake()) {
+        SDL_PauseAudio(0);
+        return true;
+    }
     // A running device switched to playing needs no call: SDL would wait for a callback that may
     // already be waiting for data under the new mode, data only this thread could hand over.
-    if (!nowPlaying || SDL_GetAudioStatus() != SDL_AUDIO_PLAYING)
+    if (SDL_GetAudioStatus() != SDL_AUDIO_PLAYING)
         SDL_PauseAudio(0);
     return true;
+}
+
+// A resting device is opened again; true when it was resting.
+bool SoundOutput::wake()
+{
+    {
+        QMutexLocker locker(&mutex); // guards resting
+        if (!resting)
+            return false;
+    }
+    QString why;
+    const bool opened = openDevice(why);
+    QMutexLocker locker(&mutex); // guards resting, deviceOpen and failure
+    resting = false;
+    deviceOpen = opened;
+    failure = why;
+    return opened;
 }
 
 void SoundOutput::startPlaying()
@@ -168,12 +228,14 @@ void SoundOutput::pauseMode()
         open = deviceOpen;
     }
     callbackWake.notify_all();
-    if (open)
+    if (open) {
         SDL_PauseAudio(1);
+        restTimer.start();
+    }
 }
 
 // The mode changes in the same locked step as the drop, so a callback woken by the engine's last
-// delivery finds neither playing nor the sound; the device then runs silent until the next song.
+// delivery finds neither playing nor the sound; the device then stays paused until the next song.
 void SoundOutput::endSong()
 {
     {
@@ -341,6 +403,8 @@ void SoundOutput::dropSound()
     soundComplete = false;
     if (processor)
         processor->reset();
+    if (volume)
+        volume->reset();
 }
 
 // With the key moved or the vocals reduced the slice needs the look-ahead too, if more is coming.
@@ -355,6 +419,7 @@ void SoundOutput::feed(std::uint8_t *stream, int length)
     requestTime = MonotonicClock::now();
     const int key = SoundSettings::key();
     const bool vocalsReduced = SoundSettings::vocalsReduced();
+    const double gain = VolumeStage::settingsGain();
     const bool processing = key != 0 || vocalsReduced;
     const qsizetype needed =
         length + (processing ? qsizetype(SoundProcessor::lookAhead) * bytesPerSample : 0);
@@ -376,27 +441,31 @@ void SoundOutput::feed(std::uint8_t *stream, int length)
             qWarning("Did not get the buffer to mix!");
         return;
     }
-    playSlice(stream, length, key, vocalsReduced);
+    playSlice(stream, length, key, vocalsReduced, gain);
     if (queue.isEmpty() && passWanted)
         passWanted(); // perhaps the end of the song to report
 }
 
-void SoundOutput::playSlice(std::uint8_t *stream, int length, int key, bool vocalsReduced)
+void SoundOutput::playSlice(std::uint8_t *stream, int length, int key, bool vocalsReduced,
+                            double gain)
 {
-    const int frames = length / bytesPerSample;
+    // Never more than the queue holds, whatever length SDL asks for, unless the key stage makes it.
+    int bytes = int(std::min<qsizetype>(length, queue.size()));
+    if (slice.size() < length)
+        slice.resize(length);
+    auto *samples = reinterpret_cast<qint16 *>(slice.data());
     if (channels == 2 && processor) {
-        if (slice.size() < length)
-            slice.resize(length);
+        bytes = length;
         processor->process(reinterpret_cast<const qint16 *>(queue.constData()),
-                           int(queue.size() / bytesPerSample),
-                           reinterpret_cast<qint16 *>(slice.data()), frames, key, vocalsReduced);
-        SDL_MixAudio(stream, reinterpret_cast<const Uint8 *>(slice.constData()), Uint32(length),
-                     SDL_MIX_MAXVOLUME);
+                           int(queue.size() / bytesPerSample), samples, length / bytesPerSample,
+                           key, vocalsReduced);
     } else {
-        // Never more than the queue holds, whatever length SDL asks for.
-        const int bytes = int(std::min<qsizetype>(length, queue.size()));
-        SDL_MixAudio(stream, reinterpret_cast<const Uint8 *>(queue.constData()), Uint32(bytes),
-                     SDL_MIX_MAXVOLUME);
+        std::memcpy(samples, queue.constData(), size_t(bytes));
     }
+    const int sampleBytes = 2 * std::max(channels, 1);
+    if (volume)
+        volume->apply(samples, bytes / sampleBytes, std::max(channels, 1), gain);
+    SDL_MixAudio(stream, reinterpret_cast<const Uint8 *>(slice.constData()), Uint32(bytes),
+                 SDL_MIX_MAXVOLUME);
     queue.remove(0, std::min<qsizetype>(length, queue.size()));
 }

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QTimer>
 #include <QtGlobal>
 
 #include <atomic>
@@ -18,6 +19,7 @@
 
 class SoundBuffer;
 class SoundProcessor;
+class VolumeStage;
 struct ContentStamp;
 struct StreamInfo;
 
@@ -27,19 +29,23 @@ struct StreamInfo;
 extern std::atomic<bool> audioFeedActive;
 
 // The sound device, fed through SDL's audio callback. It outlives the engines: every song is
-// 44.1 kHz stereo, so one device serves song after song, running silent between them. The device
+// 44.1 kHz stereo, so one device serves song after song, paused between them. The device
 // period is one frame (1152 samples, 26 ms), whatever the buffer size, so that a change of key or
 // vocals is heard within a few periods and a song change costs about one. Delivered buffers wait
 // in a queue; each callback plays the next slice of it through the SoundProcessor (key and
-// vocals, SoundSettings), and asks for the next buffer (wantsData(), and a wake of the pump) when
+// vocals, SoundSettings) and the volume stage, and asks for the next buffer (wantsData(), and a wake of the pump) when
 // less than one buffer plus the processor's look-ahead is queued, so the GUI thread has a whole
 // buffer's time to hand it over. Only with nothing to play does the callback wait for a delivery.
 // deliver() stamps every frame with the time it will be heard: the time of the last callback, the
-// sound queued before the frame and the device's own latency. Modes: idle (the device runs
+// sound queued before the frame and the device's own latency. Modes: idle (the device paused,
 // silent, the queue is dropped), playing, paused.
 //
 // The callback processes each slice with the object's lock held (a millisecond or two when the
 // key is moved), so a delivery may wait that long.
+//
+// Paused (idle or paused mode), SDL still streams silence to the sound server, which so keeps
+// running for it; after three seconds so, the device rests: it is closed, and opened again when a
+// song plays. Seeks, song changes, rewind and fast forward stay well within that time.
 //
 // The mode operations, deliver and stampOnly run on the GUI thread and never hold the object's
 // lock while calling into SDL, so a callback waiting for data can always be reached and ended.
@@ -63,7 +69,7 @@ public:
 
     // Playing: the callback waits for data and plays it; sets audioFeedActive.
     void startPlaying();
-    // Idle: the device runs and plays silence.
+    // Idle: the device is paused and the queued sound dropped.
     void stopMode();
     // Paused: the device is paused.
     void pauseMode();
@@ -118,17 +124,24 @@ private:
     void feed(std::uint8_t *stream, int length);
     // Sets the mode flags under the lock; the caller then calls into SDL without it.
     void setMode(bool nowPlaying, bool nowIdle);
-    // Playing or idle with the device running; false (nothing changed) without a device.
+    // Playing with the device running, or idle with it paused; false (nothing changed) without a
+    // device. A device left paused for restAfterMs rests (closed at SDL) until it plays again.
     bool runDevice(bool nowPlaying);
     // Frames per buffer for the installed buffer settings, within their limits.
     static int installedFrames();
+    // SDL's device opened for sampleRate and channels, paused; GUI thread.
+    bool openDevice(QString &failureText);
+    // Closes a device left paused, so the sound server forgets the stream; GUI thread.
+    void rest();
+    // Opens a resting device again; true when it was resting. GUI thread.
+    bool wake();
     // Asks the pump for the next buffer when the queue runs short; under the lock.
     void askForSound();
     // Forgets the queued sound and the processor's state; under the lock.
     void dropSound();
     // Takes the next slice of length bytes from the queue into stream, processed for key and
-    // vocalsReduced; under the lock.
-    void playSlice(std::uint8_t *stream, int length, int key, bool vocalsReduced);
+    // vocalsReduced, then scaled by gain; under the lock.
+    void playSlice(std::uint8_t *stream, int length, int key, bool vocalsReduced, double gain);
     // Wakes a waiting callback to look again at the mode, the feed flag and the delivery.
     void wakeCallback();
 
@@ -136,12 +149,14 @@ private:
     bool playing = false;
     bool idle = true; // neither flag set: paused
     bool deviceOpen = false;
+    bool resting = false;       // closed at SDL while paused or idle; opened again to play
     bool dataWanted = false;    // the next buffer is wanted
     bool waiting = false;       // a callback waits for sound to play
     bool soundComplete = false; // see finishSound
     QByteArray queue;           // delivered sound not yet played, from the play head on
     QByteArray slice;           // the processed slice
     std::unique_ptr<SoundProcessor> processor;
+    std::unique_ptr<VolumeStage> volume;
     std::function<void()> passWanted; // see setPassWanted
     // Signalled, with mutex taken and released first, when anything the waiting callback looks
     // at changes: a delivery, a mode, the feed flag, the end of the object.
@@ -152,6 +167,8 @@ private:
     qint64 latency = 0;                  // ms from a callback to its sound being heard
     int bytesPerBuffer = 0;              // of the last delivered buffer
     QString failure;                     // see openFailure
+    QTimer restTimer;                    // GUI thread: runs while the device is paused
+    static constexpr int restAfterMs = 3000;
 };
 
 #endif

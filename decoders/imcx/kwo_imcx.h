@@ -41,6 +41,17 @@ KWO_IMCX_API int32_t IMCX_InitGUI(IMCXGuiSink *sink);
  * so an odd byte waits for the next call). Returns the number of sink calls made. A null
  * pointer or a length below 1 is ignored. */
 KWO_IMCX_API int32_t IMCX_Decoder(const uint8_t *bytes, int32_t length);
+/* Puts the decoder where feeding the song's units of frames 1 to `frames` would have left it,
+ * without feeding them: the library reads them from the song's lyrics (the same the MP3 decoder
+ * hands out), visiting only the frames that carry a unit or bring an event, so the cost follows
+ * the lyrics, not the place. With tellEach zero the sink hears only what then stands: showText
+ * with the page (empty before the first), then setHighlight when a highlight is set. With
+ * tellEach nonzero it hears every page and highlight on the way, as feeding would have told it,
+ * and IMCX_FramesFed tells, during each call, the frame it belongs to. Returns the number of
+ * sink calls. */
+KWO_IMCX_API int32_t IMCX_SeekFrame(int32_t frames, int32_t tellEach);
+/* Frames fed (or sought) since IMCX_InitDecoder: the frame the sink hears of during a call. */
+KWO_IMCX_API int32_t IMCX_FramesFed(void);
 /* Forgets the song, its decoder state and the sink; the next song starts with
  * IMCX_InitDecoder and IMCX_InitGUI. */
 KWO_IMCX_API int32_t IMCX_Flush(void);

@@ -204,3 +204,10 @@ void ContentStream::frameBytes(qint32 frame, quint8 out[2]) const
         out[1] = it->b1;
     }
 }
+
+qint32 ContentStream::nextBusyFrame(qint32 after) const
+{
+    const auto it = std::upper_bound(units.cbegin(), units.cend(), after,
+                                     [](qint32 f, const Unit &u) { return f < u.frame; });
+    return it == units.cend() ? std::numeric_limits<qint32>::max() : it->frame;
+}

@@ -30,6 +30,9 @@ public:
 
     // Frame n's two bytes (first frame 1); 00 00 before frame 1 and after the stream.
     void frameBytes(qint32 frame, quint8 out[2]) const;
+    // The first frame after this one that carries something; std::numeric_limits<qint32>::max()
+    // when none does. Lets a reader skip the idle frames between.
+    qint32 nextBusyFrame(qint32 after) const;
     // The last frame that carries something (0 for an empty stream); every later one is 00 00.
     qint32 frameCount() const { return units.isEmpty() ? 0 : units.constLast().frame; }
     // One entry per timeline event, in time order.

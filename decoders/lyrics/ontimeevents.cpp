@@ -1,6 +1,7 @@
 #include "ontimeevents.h"
 
 #include <algorithm>
+#include <limits>
 
 OnTimeEvents::OnTimeEvents(const ContentStream &stream) : events(stream.events()) {}
 
@@ -27,4 +28,9 @@ bool OnTimeEvents::onlyRepeatsAt(qint32 frame) const
             return false; // something of this frame is new: the stream's unit shows it
     }
     return true;
+}
+
+qint32 OnTimeEvents::nextWantedFrame() const
+{
+    return next < events.size() ? events[next].wantedFrame : std::numeric_limits<qint32>::max();
 }

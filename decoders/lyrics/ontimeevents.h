@@ -17,6 +17,9 @@ public:
     // The events that belong to frames up to this one but reach the display later through the
     // stream, or never; each given once, in order. Call with every frame in order from 1.
     QVector<DisplayEvent> takeLateUpTo(qint32 frame);
+    // The frame the next event not yet given belongs to; std::numeric_limits<qint32>::max()
+    // when all were given. Until then takeLateUpTo gives nothing.
+    qint32 nextWantedFrame() const;
     // Whether the stream's unit at this frame brings only events takeLateUpTo gave already.
     bool onlyRepeatsAt(qint32 frame) const;
 

@@ -101,6 +101,51 @@ QList<QPair<int, QStringList>> fastForwardPasses(MP3Object *engine, Recorder &re
     return byPass;
 }
 
+// Lyrics of many pages for the seek tests: word-timed lines, a long instrumental break, and a run
+// of lines too fast for the content stream, whose pages come late or are dropped.
+QByteArray manyPages()
+{
+    const auto stamp = [](int ms) {
+        return QStringLiteral("%1:%2.%3")
+            .arg(ms / 60000, 2, 10, QChar('0'))
+            .arg(ms / 1000 % 60, 2, 10, QChar('0'))
+            .arg(ms / 10 % 100, 2, 10, QChar('0'));
+    };
+    QString lrc;
+    int ms = 500;
+    for (int line = 0; line < 48; ++line) {
+        const int wordMs = line >= 30 && line < 38 ? 150 : 420; // the fast run
+        lrc += QStringLiteral("[%1]").arg(stamp(ms));
+        for (int word = 0; word < 4; ++word, ms += wordMs)
+            lrc += QStringLiteral("<%1>word%2.%3 ").arg(stamp(ms)).arg(line).arg(word);
+        lrc += QStringLiteral("<%1>\n").arg(stamp(ms));
+        ms += 200;
+        if (line == 20) {
+            lrc += QStringLiteral("[%1]\n").arg(stamp(ms));
+            ms += 20000; // an instrumental break
+        }
+    }
+    return lrc.toUtf8();
+}
+
+// The lyrics standing after each of the next frames of a song fast-forwarded one frame a pass,
+// until the song ends (entry 0: those standing now).
+QStringList shownByFrame(MP3Object *engine, int frames, const QString &now = " 0-0")
+{
+    Recorder recorder(engine);
+    QStringList byFrame{now};
+    engine->FastForward();
+    for (int pass = 0; byFrame.size() <= frames && pass < 2 * frames + 4; ++pass) {
+        const int before = engine->position();
+        EngineTestEnvironment::passTime(1000);
+        engine->timergo();
+        if (engine->position() != before)
+            byFrame << (recorder.shown.isEmpty() ? byFrame.last() : recorder.shown.last());
+        recorder.shown.clear();
+    }
+    return byFrame;
+}
+
 } // namespace
 
 class TestMP3Object : public QObject
@@ -112,9 +157,12 @@ private slots:
     void fillsThePoolThenFastForwardsToTheEnd();
     void transportSignals_data();
     void transportSignals();
+    void rewindShowsEachStoredPageBackToZeroThenStops_data();
     void rewindShowsEachStoredPageBackToZeroThenStops();
     void skipToStartFrame_data();
     void skipToStartFrame();
+    void lyricsAfterASeekEqualPlayingThrough_data();
+    void lyricsAfterASeekEqualPlayingThrough();
     void shutDownDeletesTheOutputBeforeALeftOverEngine();
 };
 
@@ -191,12 +239,12 @@ void TestMP3Object::transportSignals_data()
     QTest::addRow("Pause while playing")
         << 100 << "Play Pause" << silentControls + "@running | paused 0 %1 is Paused";
     QTest::addRow("Rewind while playing")
-        << 100 << "Play Rewind" << silentControls + "@running | running 0 Rewinding %1";
+        << 100 << "Play Rewind" << silentControls + "@paused | paused 0 Rewinding %1";
     QTest::addRow("FastForward from stopped")
-        << 100 << "FastForward" << silentControls + "@running | running 0 Fast Forwarding %1";
+        << 100 << "FastForward" << silentControls + "@paused | paused 0 Fast Forwarding %1";
     QTest::addRow("Stop after fast forward")
         << 100 << toFrame4 + "Stop"
-        << "stoprequest " + stoppedControls + "@running | running 4 %1 is Stoped";
+        << "stoprequest " + stoppedControls + "@paused | paused 4 %1 is Stoped";
     QTest::addRow("Play while rewinding")
         << 100 << toFrame4 + "Rewind timergo timergo Play"
         << "startAtrequest(2) " + playingControls + "@running | running 2 Playing %1";
@@ -229,22 +277,43 @@ void TestMP3Object::transportSignals()
 }
 
 // Rewinding steps back one frame per pass, not sooner than 6 ms apart, and shows every page stored on the
-// way, back to the empty page of frame 0; the pass after that stops the engine.
+// way, back to the empty page of frame 0; the pass after that stops the engine. An engine started
+// past the pages (a seek) shows the same pages on the way back as one that played them.
+void TestMP3Object::rewindShowsEachStoredPageBackToZeroThenStops_data()
+{
+    QTest::addColumn<int>("startFrame");
+    QTest::addRow("played from the start") << 0;
+    QTest::addRow("started at frame 30") << 30;
+}
+
 void TestMP3Object::rewindShowsEachStoredPageBackToZeroThenStops()
 {
+    QFETCH(int, startFrame);
     EngineTestEnvironment environment(10);
     environment.setBuffers(1, 6);
     MP3Object *engine = engineFor(environment, 200, 0, fiveLines);
     QVERIFY(engine);
-    Recorder recorder(engine);
     QStringList expected;
-    for (const auto &[frame, pages] : fastForwardPasses(engine, recorder, 90)) {
-        if (!pages.isEmpty() && frame < 45)
-            expected.prepend(pages.last());
+    {
+        Recorder recorder(engine);
+        for (const auto &[frame, pages] : fastForwardPasses(engine, recorder, 90)) {
+            if (!pages.isEmpty() && frame < 45)
+                expected.prepend(pages.last());
+        }
     }
     QCOMPARE(engine->position(), 45);
     QVERIFY(expected.size() >= 2);
     expected << QStringLiteral(" 0-0"); // the empty page of frame 0
+    if (startFrame) {
+        delete engine;
+        engine = engineFor(environment, 200, startFrame, fiveLines);
+        engine->FastForward();
+        while (engine->position() < 45) {
+            EngineTestEnvironment::passTime(1000);
+            engine->timergo();
+        }
+    }
+    Recorder recorder(engine);
     EngineTestEnvironment::paces();
 
     engine->Rewind();
@@ -289,13 +358,15 @@ void TestMP3Object::skipToStartFrame()
         environment.setBuffers(1, 6);
         MP3Object *engine = engineFor(environment, 100, run ? startFrame : 0, fiveLines);
         QVERIFY(engine);
-        QCOMPARE(engine->position(), 0);
+        QCOMPARE(engine->position(), run ? firstFrame - 1 : 0);
         Recorder recorder(engine);
         runs[run] = fastForwardPasses(engine, recorder, 210); // to the end of the song
     }
     QCOMPARE(runs[1][0].first, firstFrame - 1);
     QCOMPARE(runs[1][1].first, firstFrame);
-    for (const auto &[frame, pages] : std::as_const(runs[1]))
+    // Only the first pass of a skipped engine shows the lyrics where it starts.
+    QCOMPARE(runs[1][0].second.size(), firstFrame > 1 ? 1 : 0);
+    for (const auto &[frame, pages] : runs[1].mid(1))
         QVERIFY(frame >= firstFrame || pages.isEmpty());
     for (auto &passes : runs)
         passes.removeIf([firstFrame](const QPair<int, QStringList> &pass) {
@@ -303,6 +374,66 @@ void TestMP3Object::skipToStartFrame()
         });
     QVERIFY(!runs[1].isEmpty());
     QCOMPARE(runs[1], runs[0]);
+}
+
+// An engine started at a frame shows at once the page and highlight that playing up to that frame
+// shows, and from then on the same as playing on: at every frame where the display changes
+// (a page or a highlight, sought to just before and just after), and at frames between.
+void TestMP3Object::lyricsAfterASeekEqualPlayingThrough_data()
+{
+    QTest::addColumn<QString>("where");
+    QTest::addColumn<int>("followFor"); // frames compared after the start
+    QTest::addRow("page starts") << "pages" << 300;
+    QTest::addRow("highlight changes") << "highlights" << 40;
+    QTest::addRow("every 53rd frame") << "between" << 200;
+}
+
+void TestMP3Object::lyricsAfterASeekEqualPlayingThrough()
+{
+    QFETCH(QString, where);
+    QFETCH(int, followFor);
+    constexpr int frames = 5000;
+    EngineTestEnvironment environment(10);
+    environment.setBuffers(1, 6);
+    QVERIFY(Mp3Fixtures::writeFile(environment.filePath("song.lrc"), manyPages()));
+    const QString path = environment.filePath("song.mp3");
+    ScriptedSong::reset(frames);
+    MP3Object *engine = MP3Object::Instance(path, 0);
+    QVERIFY(engine);
+    const QStringList through = shownByFrame(engine, frames);
+    delete engine;
+
+    QList<int> starts;
+    const auto pageOf = [&through](int frame) { return through[frame].section(' ', 0, -2); };
+    for (int frame = 1; frame < frames; ++frame) {
+        const bool changed = through[frame] != through[frame - 1];
+        const bool newPage = pageOf(frame) != pageOf(frame - 1);
+        if ((where == "pages" && newPage) || (where == "highlights" && changed && !newPage))
+            starts << frame << frame + 1; // the frame that changes it heard first, or already seen
+        else if (where == "between" && frame % 53 == 0)
+            starts << frame;
+    }
+    QVERIFY(starts.size() >= (where == "pages" ? 20 : 80));
+    for (const int start : std::as_const(starts)) {
+        ScriptedSong::reset(frames);
+        engine = MP3Object::Instance(path, start);
+        QVERIFY(engine);
+        Recorder recorder(engine);
+        EngineTestEnvironment::passTime(1000);
+        engine->timergo(); // shows where it starts
+        QCOMPARE(engine->position(), start - 1);
+        QCOMPARE(recorder.shown, QStringList{through[start - 1]});
+        const QStringList after = shownByFrame(engine, followFor, recorder.shown.value(0));
+        QVERIFY(after.size() > qMin(followFor, frames - start + 1));
+        for (int i = 1; i < after.size() && start - 1 + i <= frames; ++i) {
+            QVERIFY2(after[i] == through[start - 1 + i],
+                     qPrintable(QStringLiteral("start %1, frame %2: %3 instead of %4")
+                                    .arg(start)
+                                    .arg(start - 1 + i)
+                                    .arg(after[i], through[start - 1 + i])));
+        }
+        delete engine;
+    }
 }
 
 // The shut-down deletes the remaining single instances, the sound output first; an engine left

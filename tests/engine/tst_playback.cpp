@@ -16,6 +16,8 @@
 #include <QThread>
 #include <QtTest>
 
+#include <SDL.h>
+
 #include <cstring>
 
 namespace {
@@ -86,6 +88,17 @@ void pumpTo(MP3Object *engine, int frame)
         pump(engine);
 }
 
+// The sound without the silence before and after it.
+QByteArray sounding(const QByteArray &pcm)
+{
+    qsizetype from = 0, to = pcm.size();
+    while (from < to && pcm[from] == 0)
+        ++from;
+    while (to > from && pcm[to - 1] == 0)
+        --to;
+    return pcm.mid(from, to - from);
+}
+
 } // namespace
 
 class TestPlayback : public QObject
@@ -95,6 +108,7 @@ class TestPlayback : public QObject
 private slots:
     void songReachesTheDeviceWhole_data();
     void songReachesTheDeviceWhole();
+    void pausedDeviceRestsThenPlaysOn();
     void callbacksWaitEnds_data();
     void callbacksWaitEnds();
     void keyMovesPitchNotTime_data();
@@ -187,6 +201,38 @@ void TestPlayback::songReachesTheDeviceWhole()
     QCOMPARE(played.mid(at, decoded.size()), decoded);
     // Nothing but silence around it.
     QCOMPARE(played.count('\0'), played.size() - decoded.size() + decoded.count('\0'));
+}
+
+// Paused, the device is closed after a while, so the sound server forgets the stream; Play opens
+// it again and the song goes on where it paused: the sound before and after the rest together are
+// the decoded song, nothing lost or played twice.
+void TestPlayback::pausedDeviceRestsThenPlaysOn()
+{
+    EngineTestEnvironment environment(26);
+    environment.setBuffers(4, 6);
+    const QString song = environment.filePath("song.mp3");
+    Mp3Fixtures::Sine sine;
+    sine.seconds = 2.0;
+    QVERIFY(Mp3Fixtures::writeSine(song, sine));
+    const QByteArray decoded = decodedSong(song);
+    MP3Object *engine = MP3Object::Instance(song, 0);
+    QVERIFY(engine);
+    int ends = 0;
+    connect(engine, &MP3Object::EOS, engine, [&ends] { ++ends; });
+    engine->Play();
+    pumpTo(engine, 30);
+    engine->Pause();
+    QTRY_COMPARE_WITH_TIMEOUT(SDL_GetAudioStatus(), SDL_AUDIO_STOPPED, 10000);
+    const QByteArray beforeRest = EngineTestEnvironment::deviceSound(); // opening again empties it
+    QVERIFY(beforeRest.size() > 20 * FrameTiming::bytesPerFrame);
+    engine->Play();
+    QCOMPARE(SDL_GetAudioStatus(), SDL_AUDIO_PLAYING);
+    while (!ends)
+        pump(engine);
+    delete engine;
+    SingleInstance<SoundOutput>::destroy();
+    QCOMPARE(sounding(beforeRest) + sounding(EngineTestEnvironment::deviceSound()),
+             sounding(decoded));
 }
 
 // Every way out of the callback's wait for data, at points spread over its 40 ms wait, and the
