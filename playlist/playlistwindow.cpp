@@ -14,6 +14,7 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QSet>
 #include <QUrl>
 
 namespace {
@@ -246,6 +247,12 @@ int PlayListWindow::songCount() const
 {
     QMutexLocker locker(&mutex); // guards the list
     return int(songs.size());
+}
+
+int PlayListWindow::distinctSongCount() const
+{
+    QMutexLocker locker(&mutex); // guards the list
+    return int(QSet<QString>(songs.cbegin(), songs.cend()).size());
 }
 
 void PlayListWindow::clearList()

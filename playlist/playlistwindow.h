@@ -49,6 +49,8 @@ public:
     QString nextSong();
     QString previousSong();
     int songCount() const;
+    // How many different files the list names (a file listed twice counts once).
+    int distinctSongCount() const;
     void clearList();
     void addSong(const QString &path);
     // The current song follows its song. Rows outside the list are ignored.

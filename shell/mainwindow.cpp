@@ -320,8 +320,14 @@ void MainWindow::loadSong(const QString &file, int startFrame)
         // Nothing to play: say so, and skip the song once (its end comes on the next pass). A
         // song of one frame is such a song; stopped and reloaded it would end again at once.
         showStatus(QStringLiteral("Unable to play ") + QFileInfo(file).fileName());
-        if (++failedInARow >= playListWindow->songCount())
-            halted = true; // every row of the list failed, one after another
+        if (failedInARow == 0)
+            failedSongs.clear();
+        failedSongs.insert(file);
+        // Every row of the list failed, one after another (a file listed many times need fail
+        // only once).
+        if (++failedInARow >= playListWindow->songCount() ||
+            failedSongs.size() >= playListWindow->distinctSongCount())
+            halted = true;
         if (!song) {
             halted = true;
             return;

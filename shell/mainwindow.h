@@ -7,6 +7,7 @@
 #include <QList>
 #include <QMainWindow>
 #include <QRect>
+#include <QSet>
 #include <QStringList>
 #include <QTimer>
 
@@ -116,8 +117,10 @@ private:
     bool songChangePending = false;
     int reloadFrame = 0;
     // Songs that could not be played, one after another; once as many rows as the list holds
-    // have failed in a row, or the list cannot go on, playback halts until the playlist changes.
+    // have failed in a row, or every file the list names has, or the list cannot go on, playback
+    // halts until the playlist changes.
     int failedInARow = 0;
+    QSet<QString> failedSongs; // the files of that run of failures
     bool halted = false;
     // The window's size and place are stored once it has settled, not on every step of a drag.
     QTimer geometryTimer{this}; // the window's child "geometryTimer"
