@@ -58,13 +58,21 @@ public:
     // To microseconds into the song. Past the end a Seek (relative) moves on to the next song,
     // a SetPosition does nothing.
     void seekTo(qlonglong microseconds, bool relative);
+    // The volume as heard, 0.0..1.0: 0 while muted.
+    double volume() const;
+    // Asks for the volume, clamped to 0.0..1.0; above 0 it also unmutes.
+    void setVolume(double volume);
+    // Announces the volume once the event loop comes round.
+    void volumeChanged();
     void open(const QString &uri);
     void raise();
     void quit();
 
 signals:
-    // The song restarted at frame: the reload the engine asks for after a rewind.
+    // A seek: the song is to go on from frame (the first frame heard, counted from 1).
     void ReloadRequested(int frame);
+    // The volume in per cent, 0..100, as heard: above 0 it also unmutes.
+    void VolumeRequested(int percent);
     // A file to open as if chosen with "&Load".
     void OpenRequested(const QString &path);
 
@@ -74,7 +82,6 @@ protected:
 private:
     void offer();
     void describeSong();
-    void resumeAfterSeek();
     QVariantMap playerProperties() const;
     void publish();
 
@@ -91,8 +98,6 @@ private:
     int trackNumber = 0;      // counts the songs described
     QVariantMap description;  // the song's metadata
     QVariantMap published;    // the properties as last announced
-    bool seekPending = false; // a seek's reload is on its way
-    bool playAfterSeek = false;
 };
 
 #endif // MPRIS_H
