@@ -38,6 +38,7 @@ VolumeControl::VolumeControl(QWidget *parent) : QWidget(parent)
     layout->setSpacing(0);
     layout->addWidget(muteButton);
     layout->addWidget(slider);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed); // the seek bar takes the room left
 
     const ExtraSettings &settings = ExtraSettings::instance();
     slider->setValue(settings.intValue(QLatin1String(volumeKey), SoundSettings::maxVolume, 0,
