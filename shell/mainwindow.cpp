@@ -8,11 +8,14 @@
 #include "menu.h"
 #include "mp3object.h"
 #include "mpris.h"
+#include "playbackmenu.h"
 #include "playlistwindow.h"
 #include "preferences.h"
+#include "seekbar.h"
 #include "soundoutput.h"
 #include "soundsettings.h"
 #include "toolbar.h"
+#include "volumecontrol.h"
 
 #include <QCloseEvent>
 #include <QDragEnterEvent>
@@ -28,7 +31,11 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QStatusBar>
+#include <QToolBar>
 #include <QtDebug>
+
+#include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -53,7 +60,9 @@ MainWindow::MainWindow() : QMainWindow(nullptr)
     QMutexLocker locker(&mutex); // guards every field while the window is built
     menu = Menu::Instance(menuBar());
     toolbar = Toolbar::Instance(this, "Play Control Toolbar"); // docks itself at the top
+    playbackMenu = new PlaybackMenu(menuBar(), toolbar, this);
     addSoundControls();
+    addSeekAndVolume();
     // A status tip (a menu's, while it is open) replaces the text; once it is cleared the text
     // comes back.
     connect(statusBar(), &QStatusBar::messageChanged, this, [this](const QString &shown) {
@@ -92,7 +101,9 @@ MainWindow::MainWindow() : QMainWindow(nullptr)
     connect(menu, &Menu::PreferencesChanged, lyricsLabel, qOverload<>(&LyricsLabel::ScreenRedraw));
     connect(menu, &Menu::advancedcontrolls, this, &MainWindow::advanced);
     mpris = new Mpris(this, toolbar);
-    connect(mpris, &Mpris::ReloadRequested, this, &MainWindow::MP3ReloadRequest);
+    connect(mpris, &Mpris::ReloadRequested, this, &MainWindow::seekTo);
+    connect(mpris, &Mpris::VolumeRequested, volumeControl, &VolumeControl::setHeardVolume);
+    connect(volumeControl, &VolumeControl::changed, mpris, &Mpris::volumeChanged);
     connect(mpris, &Mpris::OpenRequested, this, &MainWindow::loadFile);
     connect(mpris, &Mpris::EndRequested, this, &MainWindow::EndOfSong);
     timer.start(0);
@@ -101,8 +112,8 @@ MainWindow::MainWindow() : QMainWindow(nullptr)
     geometryTimer.setSingleShot(true);
     geometryTimer.setInterval(geometrySettleMs);
     connect(&geometryTimer, &QTimer::timeout, this, &MainWindow::storeGeometry);
-    auto *fullScreenKey = new QShortcut(QKeySequence(Qt::Key_F11), this);
-    connect(fullScreenKey, &QShortcut::activated, this, &MainWindow::toggleFullScreen);
+    connect(playbackMenu->action(PlaybackMenu::Entry::FullScreen), &QAction::triggered, this,
+            &MainWindow::toggleFullScreen);
     leaveFullScreenKey = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     leaveFullScreenKey->setEnabled(false);
     connect(leaveFullScreenKey, &QShortcut::activated, this, &MainWindow::toggleFullScreen);
@@ -110,6 +121,7 @@ MainWindow::MainWindow() : QMainWindow(nullptr)
     // The menus' accelerators keep working while full screen hides the menu bar.
     for (const QMenu *popup : menuBar()->findChildren<QMenu *>())
         addActions(popup->actions());
+    addActions(seekBar->keyActions());
     advancedWindow = std::make_unique<AdvancedPreferencesWindow>();
 }
 
@@ -160,6 +172,7 @@ void MainWindow::toggleFullScreen()
         leaveFullScreen();
     else
         enterFullScreen();
+    playbackMenu->showFullScreen(fullScreen);
 }
 
 // Menu bar, toolbar and status bar go, and the lyrics display, frameless, lays its page out for
@@ -171,7 +184,8 @@ void MainWindow::enterFullScreen()
     normalPlace = QRect(pos(), size());
     normalState = windowState();
     fullScreen = true;
-    for (QWidget *bar : std::initializer_list<QWidget *>{menuBar(), toolbar, statusBar()}) {
+    for (QWidget *bar :
+         std::initializer_list<QWidget *>{menuBar(), toolbar, seekToolbar, statusBar()}) {
         if (!bar->isHidden()) {
             bar->hide();
             hiddenBars << bar;
@@ -194,29 +208,27 @@ void MainWindow::leaveFullScreen()
     setWindowState(normalState); // the window system puts back the place full screen left
 }
 
-// Plain keys, none of them a menu's accelerator or mnemonic: + (or =, the same key unshifted) and
-// - move the key a semitone, 0 puts the song's own key back, V switches vocal reduction. The
-// settings hold for the rest of the run; the sound changes within a few device periods.
+// The Playback menu's Key Up (+ or =, the same key unshifted), Key Down (-), Original Key (0) and
+// Vocal Reduction (V). The settings hold for the rest of the run; the sound changes within a few
+// device periods.
 void MainWindow::addSoundControls()
 {
     soundLabel = new QLabel(statusBar());
     soundLabel->setObjectName(QStringLiteral("soundLabel"));
     statusBar()->addPermanentWidget(soundLabel, 0);
-    soundLabel->setText(soundText(SoundSettings::key(), SoundSettings::vocalsReduced()));
-    const auto bind = [this](QKeySequence keys, auto change) {
-        auto *shortcut = new QShortcut(keys, this);
-        connect(shortcut, &QShortcut::activated, this, [this, change] {
-            changeSound(change(SoundSettings::key()), SoundSettings::vocalsReduced());
+    using Entry = PlaybackMenu::Entry;
+    const auto bind = [this](Entry entry, auto change) {
+        connect(playbackMenu->action(entry), &QAction::triggered, this, [this, change] {
+            const auto [key, vocalsReduced] =
+                change(SoundSettings::key(), SoundSettings::vocalsReduced());
+            changeSound(key, vocalsReduced);
         });
     };
-    bind(QKeySequence(Qt::Key_Plus), [](int key) { return key + 1; });
-    bind(QKeySequence(Qt::Key_Equal), [](int key) { return key + 1; });
-    bind(QKeySequence(Qt::Key_Minus), [](int key) { return key - 1; });
-    bind(QKeySequence(Qt::Key_0), [](int) { return 0; });
-    auto *vocalsKey = new QShortcut(QKeySequence(Qt::Key_V), this);
-    connect(vocalsKey, &QShortcut::activated, this, [this] {
-        changeSound(SoundSettings::key(), !SoundSettings::vocalsReduced());
-    });
+    bind(Entry::KeyUp, [](int key, bool vocals) { return std::pair(key + 1, vocals); });
+    bind(Entry::KeyDown, [](int key, bool vocals) { return std::pair(key - 1, vocals); });
+    bind(Entry::OriginalKey, [](int, bool vocals) { return std::pair(0, vocals); });
+    bind(Entry::VocalReduction, [](int key, bool vocals) { return std::pair(key, !vocals); });
+    changeSound(SoundSettings::key(), SoundSettings::vocalsReduced());
 }
 
 void MainWindow::changeSound(int key, bool vocalsReduced)
@@ -225,6 +237,60 @@ void MainWindow::changeSound(int key, bool vocalsReduced)
     SoundSettings::setKey(key);
     SoundSettings::setVocalsReduced(vocalsReduced);
     soundLabel->setText(soundText(SoundSettings::key(), SoundSettings::vocalsReduced()));
+    playbackMenu->showSound(SoundSettings::key(), SoundSettings::vocalsReduced());
+}
+
+void MainWindow::addSeekAndVolume()
+{
+    seekToolbar = new QToolBar(QStringLiteral("Seek Bar"), this);
+    seekToolbar->setObjectName(QStringLiteral("seekToolbar"));
+    seekToolbar->setMovable(false);
+    seekBar = new SeekBar(seekToolbar);
+    volumeControl = new VolumeControl(seekToolbar);
+    seekToolbar->addWidget(seekBar);
+    seekToolbar->addWidget(volumeControl);
+    addToolBar(Qt::BottomToolBarArea, seekToolbar);
+    // The bar counts the frames heard before the place; the engine, the first one heard.
+    connect(seekBar, &SeekBar::seekRequested, this, [this](int frames) { seekTo(frames + 1); });
+
+    using Entry = PlaybackMenu::Entry;
+    connect(playbackMenu->action(Entry::VolumeUp), &QAction::triggered, volumeControl,
+            &VolumeControl::stepUp);
+    connect(playbackMenu->action(Entry::VolumeDown), &QAction::triggered, volumeControl,
+            &VolumeControl::stepDown);
+    connect(playbackMenu->action(Entry::Mute), &QAction::triggered, volumeControl,
+            &VolumeControl::setMuted);
+    connect(volumeControl, &VolumeControl::changed, playbackMenu, &PlaybackMenu::showVolume);
+    playbackMenu->showVolume(volumeControl->volume(), volumeControl->isMuted());
+}
+
+void MainWindow::seekTo(int frame)
+{
+    QMutexLocker locker(&mutex); // guards song and the flags
+    if (!song || song->totalFrames() == 0)
+        return;
+    if (afterSeek == AfterSeek::None) { // a seek on its way keeps the state the first one found
+        const QString status = song->statusText(), file = song->fileName();
+        afterSeek = status == QStringLiteral("Playing ") + file     ? AfterSeek::Play
+                    : status == file + QStringLiteral(" is Paused") ? AfterSeek::Pause
+                                                                    : AfterSeek::Hold;
+    }
+    // The engine skips ahead only to a frame before its last.
+    MP3ReloadRequest(std::clamp(frame, 0, song->totalFrames() - 1));
+}
+
+int MainWindow::heardPosition()
+{
+    if (song->position() > 0)
+        startPlace = 0;
+    return song->position() > 0 ? song->position() : startPlace;
+}
+
+void MainWindow::followSong()
+{
+    seekBar->setLength(song ? song->totalFrames() : 0);
+    if (song)
+        seekBar->follow(heardPosition());
 }
 
 QString MainWindow::soundText(int key, bool vocalsReduced)
@@ -314,7 +380,9 @@ void MainWindow::setStepAllowed()
 void MainWindow::loadSong(const QString &file, int startFrame)
 {
     QMutexLocker locker(&mutex); // guards song and the flags
+    const AfterSeek resume = std::exchange(afterSeek, AfterSeek::None);
     lyricsLabel->ScreenRedraw(nullptr);
+    startPlace = std::max(startFrame - 1, 0);
     song = MP3Object::Instance(file, startFrame);
     if (!song || !song->hasFramesToPlay()) {
         // Nothing to play: say so, and skip the song once (its end comes on the next pass). A
@@ -338,7 +406,11 @@ void MainWindow::loadSong(const QString &file, int startFrame)
     }
     connectSong();
     setStepAllowed();
-    if (Preferences::Instance()->autoPlay() && !stopPending) {
+    if (resume == AfterSeek::Play) {
+        song->Play();
+    } else if (resume == AfterSeek::Pause) {
+        song->Pause();
+    } else if (resume == AfterSeek::None && Preferences::Instance()->autoPlay() && !stopPending) {
         song->Play();
         stopPending = false;
     }
@@ -414,7 +486,7 @@ void MainWindow::timergo()
     } else if (song) {
         showStatus(song->statusText());
         song->timergo();
-        timeLabel->setText(formatTime(song->position()) + QStringLiteral(" / ") +
+        timeLabel->setText(formatTime(heardPosition()) + QStringLiteral(" / ") +
                            formatTime(song->totalFrames()));
         workLeft = false;
     } else if (playListWindow->hasCurrentSong() && !halted) {
@@ -423,6 +495,7 @@ void MainWindow::timergo()
     } else {
         workLeft = false;
     }
+    followSong();
     armPass(workLeft);
 }
 

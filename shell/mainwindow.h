@@ -18,10 +18,14 @@ class LyricsLabel;
 class Menu;
 class MP3Object;
 class Mpris;
+class PlaybackMenu;
 class PlayListWindow;
 class QLabel;
 class QShortcut;
+class QToolBar;
+class SeekBar;
 class Toolbar;
+class VolumeControl;
 
 // The player's main window and the coordinator of the whole program: it builds the lyrics
 // display, menus, toolbar and playlist window, wires them, and holds the one playback engine of
@@ -44,6 +48,11 @@ public:
 
     // Opens name through the main menu's load, as if chosen with "&Load".
     void loadFile(const QString &name);
+    // Moves the song to frame, the first frame to be heard (counted from 1; 0 and 1 are the
+    // start), by reloading it there: a song that was playing plays on from there, a paused one
+    // stays paused, one stopped, rewinding or fast forwarding stands stopped there. Nothing
+    // without a song.
+    void seekTo(int frame);
     // "m:ss" for a frame count; minutes are not limited.
     static QString formatTime(int frames);
     // The sound field's text: "Key +2", "Vocals reduced", both joined by ", ", or empty.
@@ -84,6 +93,8 @@ private:
     void enterFullScreen();
     // The keys that move the key and switch vocal reduction, and the field that shows them.
     void addSoundControls();
+    // The seek bar and the volume, in a bar of their own between the lyrics and the status bar.
+    void addSeekAndVolume();
     void changeSound(int key, bool vocalsReduced);
     void leaveFullScreen();
     void loadSong(const QString &file, int startFrame);
@@ -92,6 +103,10 @@ private:
     // Arms the pass timer after a pass: at once while requests wait, else when the engine wants.
     void armPass(bool workLeft);
     void finishSong();
+    // The frames heard: an engine reloaded at a frame stands at 0 until it plays, yet has
+    // skipped the frames before its start.
+    int heardPosition();
+    void followSong();
     void setTransportAllowed(bool allowed);
     // The status bar's text, written when it changes; also written again after a status tip
     // cleared it.
@@ -105,6 +120,10 @@ private:
     MP3Object *song = nullptr;
     Menu *menu = nullptr;
     Toolbar *toolbar = nullptr;
+    PlaybackMenu *playbackMenu = nullptr; // child
+    QToolBar *seekToolbar = nullptr;      // child; holds the seek bar and the volume
+    SeekBar *seekBar = nullptr;
+    VolumeControl *volumeControl = nullptr;
     PlayListWindow *playListWindow = nullptr;
     QTimer timer{this}; // single shot; the window's child "passTimer"
     QLabel *timeLabel = nullptr;
@@ -116,6 +135,16 @@ private:
     bool reloadPending = false;
     bool songChangePending = false;
     int reloadFrame = 0;
+    // What the song does once a seek's reload is done; None for other reloads.
+    enum class AfterSeek
+    {
+        None,
+        Play,
+        Pause,
+        Hold
+    };
+    AfterSeek afterSeek = AfterSeek::None;
+    int startPlace = 0; // the frames the engine skipped, until it reports a place of its own
     // Songs that could not be played, one after another; once as many rows as the list holds
     // have failed in a row, or every file the list names has, or the list cannot go on, playback
     // halts until the playlist changes.

@@ -6,6 +6,7 @@
 #include "mprisplayer.h"
 #include "mprisroot.h"
 #include "songtags.h"
+#include "soundsettings.h"
 #include "toolbar.h"
 
 #include <QApplication>
@@ -21,6 +22,7 @@
 #include <QtDebug>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -109,7 +111,6 @@ void Mpris::setSong(MP3Object *newSong, int newStartFrame)
         describeSong();
     else if (player) // the same song again: reloaded at a frame, or at its start after a stop
         emit player->Seeked(position());
-    resumeAfterSeek();
 }
 
 void Mpris::describeSong()
@@ -128,16 +129,6 @@ void Mpris::describeSong()
         description.insert(QStringLiteral("xesam:artist"), QStringList{tags.artist});
     if (!tags.album.isEmpty())
         description.insert(QStringLiteral("xesam:album"), tags.album);
-}
-
-// The reload leaves the song playing only with auto play; a seek keeps it as it was.
-void Mpris::resumeAfterSeek()
-{
-    if (!seekPending)
-        return;
-    seekPending = false;
-    if (playAfterSeek != allowed(Button::Pause))
-        press(playAfterSeek ? Button::Play : Button::Pause);
 }
 
 bool Mpris::allowed(Button button) const
@@ -210,9 +201,25 @@ void Mpris::seekTo(qlonglong microseconds, bool relative)
     }
     // The engine skips ahead only to a frame before its last.
     const int frame = std::min(startFrameAt(std::max(microseconds, 0LL)), song->totalFrames() - 1);
-    playAfterSeek = allowed(Button::Pause);
-    seekPending = true;
-    emit ReloadRequested(frame);
+    emit ReloadRequested(frame); // the window keeps the song playing or paused
+}
+
+double Mpris::volume() const
+{
+    return SoundSettings::muted() ? 0.0
+                                  : double(SoundSettings::volume()) / SoundSettings::maxVolume;
+}
+
+void Mpris::setVolume(double volume)
+{
+    if (!std::isnan(volume))
+        emit VolumeRequested(
+            int(std::lround(std::clamp(volume, 0.0, 1.0) * SoundSettings::maxVolume)));
+}
+
+void Mpris::volumeChanged()
+{
+    publishTimer.start();
 }
 
 // Queued, so that the call has its answer before a box about the file waits for the user.
@@ -269,7 +276,8 @@ QVariantMap Mpris::playerProperties() const
             {QStringLiteral("CanPause"), hasSong()},
             {QStringLiteral("CanGoNext"), allowed(Button::Next)},
             {QStringLiteral("CanGoPrevious"), allowed(Button::Previous)},
-            {QStringLiteral("CanSeek"), canSeek()}};
+            {QStringLiteral("CanSeek"), canSeek()},
+            {QStringLiteral("Volume"), volume()}};
 }
 
 // Announces the properties that differ from those last announced.

@@ -63,14 +63,22 @@ public:
     // To microseconds into the song. Past the end a Seek (relative) ends the song, a
     // SetPosition does nothing.
     void seekTo(qlonglong microseconds, bool relative);
+    // The volume as heard, 0.0..1.0: 0 while muted.
+    double volume() const;
+    // Asks for the volume, clamped to 0.0..1.0; above 0 it also unmutes.
+    void setVolume(double volume);
+    // Announces the volume once the event loop comes round.
+    void volumeChanged();
     // False when refused: another file is being opened, or a modal window waits.
     bool open(const QString &uri);
     void raise();
     void quit();
 
 signals:
-    // The song restarted at frame: the reload the engine asks for after a rewind.
+    // A seek: the song is to go on from frame (the first frame heard, counted from 1).
     void ReloadRequested(int frame);
+    // The volume in per cent, 0..100, as heard: above 0 it also unmutes.
+    void VolumeRequested(int percent);
     // A file to open as if chosen with "&Load".
     void OpenRequested(const QString &path);
     // A seek past the end: the song ends as if played to its end.
@@ -82,7 +90,6 @@ protected:
 private:
     void offer();
     void describeSong();
-    void resumeAfterSeek();
     QVariantMap playerProperties() const;
     void publish();
 
@@ -99,8 +106,6 @@ private:
     int trackNumber = 0;      // counts the songs described
     QVariantMap description;  // the song's metadata
     QVariantMap published;    // the properties as last announced
-    bool seekPending = false; // a seek's reload is on its way
-    bool playAfterSeek = false;
     bool opening = false; // an OpenUri is queued or being carried out
 };
 

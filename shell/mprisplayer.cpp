@@ -22,6 +22,16 @@ QVariantMap MprisPlayer::metadata() const
     return controller->metadata();
 }
 
+double MprisPlayer::volume() const
+{
+    return controller->volume();
+}
+
+void MprisPlayer::setVolume(double volume)
+{
+    controller->setVolume(volume);
+}
+
 qlonglong MprisPlayer::position() const
 {
     return controller->position();

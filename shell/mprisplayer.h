@@ -10,8 +10,8 @@ class QDBusMessage;
 
 // org.mpris.MediaPlayer2.Player on the session bus: the play control toolbar, the current song and
 // its position for media keys, desktop media widgets and other programs. Everything is answered
-// by the controller; the rate and the volume are fixed. A call that cannot be taken now is
-// answered with a D-Bus error. GUI thread only.
+// by the controller; the rate is fixed. A call that cannot be taken now is answered with a D-Bus
+// error. GUI thread only.
 class MprisPlayer : public QDBusAbstractAdaptor
 {
     Q_OBJECT
@@ -20,7 +20,7 @@ class MprisPlayer : public QDBusAbstractAdaptor
     Q_PROPERTY(double Rate READ rate)
     Q_PROPERTY(double MinimumRate READ rate)
     Q_PROPERTY(double MaximumRate READ rate)
-    Q_PROPERTY(double Volume READ volume)
+    Q_PROPERTY(double Volume READ volume WRITE setVolume)
     Q_PROPERTY(QVariantMap Metadata READ metadata)
     Q_PROPERTY(qlonglong Position READ position)
     Q_PROPERTY(bool CanGoNext READ canGoNext)
@@ -35,7 +35,8 @@ public:
 
     QString playbackStatus() const;
     double rate() const { return 1.0; }
-    double volume() const { return 1.0; }
+    double volume() const;
+    void setVolume(double volume);
     QVariantMap metadata() const;
     qlonglong position() const;
     bool canGoNext() const;

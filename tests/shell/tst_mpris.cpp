@@ -8,12 +8,15 @@
 #include "mp3fixtures.h"
 #include "playlistfile.h"
 #include "preferences.h"
+#include "soundsettings.h"
 
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QAction>
 #include <QDBusPendingCall>
+#include <QDBusVariant>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -122,6 +125,7 @@ private slots:
     void calls_data();
     void calls();
     void setPositionMovesThePlayingSong();
+    void volumeWrittenAndAnnounced();
     void quitClosesTheWindow();
 
 private:
@@ -201,6 +205,7 @@ void MprisTest::propertiesOfALoadedSong_data()
         {"CanRaise", "true"},
         {"CanControl", "true"},
         {"Position", "0"},
+        {"Volume", "1"},
         {"Metadata/mpris:trackid", "/org/vantrelkivo/track/\\d+"},
         {"Metadata/mpris:length", "30\\d\\d\\d\\d\\d"}, // 3 s and at most a few frames
         {"Metadata/xesam:url",
@@ -246,6 +251,8 @@ void MprisTest::calls_data()
         << QStringList{"Previous", loaded, "PlayPause", playing} << QStringList();
     QTest::addRow("Next and Previous move the playlist")
         << QStringList{"Next", "Stopped" + second, "Previous", loaded} << QStringList();
+    QTest::addRow("Seek keeps a paused song paused")
+        << QStringList{"Play", playing, "Pause", paused, "Seek 1000000", paused} << QStringList();
     QTest::addRow("Seek past the end moves on")
         << QStringList{"Seek 60000000", "Stopped" + second} << QStringList();
     QTest::addRow("Seek by the largest offset while playing moves on")
@@ -316,6 +323,27 @@ void MprisTest::setPositionMovesThePlayingSong()
         *std::find_if(client->seeks.cbegin(), client->seeks.cend(), nearOneSecond);
     QTRY_VERIFY(client->all(player).value("Position").toLongLong() > seeked);
     QCOMPARE(stateOf(client->all(player)), "Playing | Kivo Test Song | Play Pause GoNext Seek");
+}
+
+// Set by the other program it is the player's volume, unmuting it; muting is announced as 0.
+void MprisTest::volumeWrittenAndAnnounced()
+{
+    const auto setVolume = [this](double volume) {
+        const QDBusMessage reply = client->call(
+            properties, "Set", {player, "Volume", QVariant::fromValue(QDBusVariant(volume))});
+        QVERIFY2(reply.type() == QDBusMessage::ReplyMessage, qPrintable(reply.errorMessage()));
+    };
+    setVolume(0.25);
+    QTRY_COMPARE(client->mirror.value("Volume").toDouble(), 0.25);
+    QCOMPARE(SoundSettings::volume(), 25);
+    for (QAction *action : window->findChildren<QAction *>()) {
+        if (action->text() == "&Mute")
+            action->trigger();
+    }
+    QTRY_COMPARE(client->mirror.value("Volume").toDouble(), 0.0);
+    setVolume(7.0);
+    QTRY_COMPARE(client->mirror.value("Volume").toDouble(), 1.0);
+    QVERIFY(!SoundSettings::muted());
 }
 
 // Last: the window stays closed.
