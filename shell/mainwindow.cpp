@@ -579,8 +579,9 @@ void MainWindow::MP3ReloadRequest(int frame)
 void MainWindow::EndOfSong()
 {
     QMutexLocker locker(&mutex); // guards the flags
-    showStatus(playListWindow->canGoNext() ? QStringLiteral("Loading Next Song on Playlist")
-                                           : QString());
+    // At the list's end the text stays until the stopped song's own replaces it.
+    if (playListWindow->canGoNext())
+        showStatus(QStringLiteral("Loading Next Song on Playlist"));
     toolbar->AllowNext(false);
     toolbar->AllowPrevious(false);
     endOfSongPending = true;
