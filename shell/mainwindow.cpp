@@ -2,6 +2,7 @@
 
 #include "advancedpreferenceswindow.h"
 #include "applicationicon.h"
+#include "extrasettings.h"
 #include "frametiming.h"
 #include "lyricsdata.h"
 #include "lyricslabel.h"
@@ -33,6 +34,9 @@ namespace {
 
 // How long the window must keep still before its size and place are stored.
 constexpr int geometrySettleMs = 250;
+// "Fit Lyrics to Window", one setting per mode: off in the window, on in full screen at first.
+const QString fitLyricsWindowKey = QStringLiteral("fitLyricsWindow");
+const QString fitLyricsFullScreenKey = QStringLiteral("fitLyricsFullScreen");
 
 } // namespace
 
@@ -102,6 +106,37 @@ MainWindow::MainWindow() : QMainWindow(nullptr)
     for (const QMenu *popup : menuBar()->findChildren<QMenu *>())
         addActions(popup->actions());
     advancedWindow = std::make_unique<AdvancedPreferencesWindow>();
+    connectStage();
+}
+
+void MainWindow::connectStage()
+{
+    connect(menu, &Menu::fitLyricsToggled, this, &MainWindow::setFitLyrics);
+    connect(toolbar, &Toolbar::PauseButtonPressed, lyricsLabel,
+            [this] { lyricsLabel->showNotice(QStringLiteral("Paused")); });
+    connect(toolbar, &Toolbar::PlayButtonPressed, lyricsLabel,
+            [this] { lyricsLabel->showNotice(QStringLiteral("Playing")); });
+    lyricsLabel->setPositionSource([this] {
+        QMutexLocker locker(&mutex); // guards song
+        return song ? FrameTiming::msForFrame(song->position()) : qint64(-1);
+    });
+    applyFitLyrics();
+}
+
+void MainWindow::applyFitLyrics()
+{
+    const bool fit = ExtraSettings::instance().boolValue(
+        fullScreen ? fitLyricsFullScreenKey : fitLyricsWindowKey, fullScreen);
+    menu->setFitLyricsChecked(fit);
+    lyricsLabel->setFitToWindow(fit);
+}
+
+void MainWindow::setFitLyrics(bool fit)
+{
+    QMutexLocker locker(&mutex); // guards the full-screen flag
+    ExtraSettings::instance().setValue(fullScreen ? fitLyricsFullScreenKey : fitLyricsWindowKey,
+                                       fit);
+    lyricsLabel->setFitToWindow(fit);
 }
 
 MainWindow::~MainWindow()
@@ -171,6 +206,8 @@ void MainWindow::enterFullScreen()
     lyricsFrame = lyricsLabel->frameStyle();
     lyricsLabel->setFrameStyle(QFrame::NoFrame);
     leaveFullScreenKey->setEnabled(true);
+    applyFitLyrics();
+    lyricsLabel->showNotice(QStringLiteral("Full screen"));
     showFullScreen();
 }
 
@@ -183,6 +220,8 @@ void MainWindow::leaveFullScreen()
         bar->show();
     hiddenBars.clear();
     setWindowState(normalState); // the window system puts back the place full screen left
+    applyFitLyrics();
+    lyricsLabel->showNotice(QStringLiteral("Window"));
 }
 
 // Plain keys, none of them a menu's accelerator or mnemonic: + (or =, the same key unshifted) and
@@ -213,9 +252,17 @@ void MainWindow::addSoundControls()
 void MainWindow::changeSound(int key, bool vocalsReduced)
 {
     QMutexLocker locker(&mutex); // guards soundLabel
+    const bool vocalsBefore = SoundSettings::vocalsReduced();
     SoundSettings::setKey(key);
     SoundSettings::setVocalsReduced(vocalsReduced);
     soundLabel->setText(soundText(SoundSettings::key(), SoundSettings::vocalsReduced()));
+    if (SoundSettings::vocalsReduced() != vocalsBefore)
+        lyricsLabel->showNotice(vocalsReduced ? QStringLiteral("Vocals reduced")
+                                              : QStringLiteral("Vocals back"));
+    else // also at the limit, where the key stays
+        lyricsLabel->showNotice(SoundSettings::key() == 0
+                                    ? QStringLiteral("Key 0")
+                                    : soundText(SoundSettings::key(), false));
 }
 
 QString MainWindow::soundText(int key, bool vocalsReduced)
@@ -283,6 +330,8 @@ void MainWindow::loadSong(const QString &file, int startFrame)
 {
     QMutexLocker locker(&mutex); // guards song and the flags
     lyricsLabel->ScreenRedraw(nullptr);
+    lyricsLabel->setSong(file);
+    lyricsLabel->setPlayPosition(FrameTiming::msForFrame(startFrame));
     song = MP3Object::Instance(file, startFrame);
     if (!song || song->totalFrames() == 0) {
         // Nothing to play: say so, and skip the song once (its end comes on the next pass).
@@ -331,6 +380,7 @@ void MainWindow::connectSong()
 
 void MainWindow::deleteSong()
 {
+    lyricsLabel->ScreenRedraw(nullptr); // its page goes with the engine
     delete song;
     song = nullptr;
     mpris->setSong(nullptr, 0);
@@ -371,6 +421,7 @@ void MainWindow::timergo()
     } else if (song) {
         statusBar()->showMessage(song->statusText());
         song->timergo();
+        lyricsLabel->setPlayPosition(FrameTiming::msForFrame(song->position()));
         timeLabel->setText(formatTime(song->position()) + QStringLiteral(" / ") +
                            formatTime(song->totalFrames()));
         workLeft = false;
@@ -416,16 +467,20 @@ void MainWindow::finishSong()
     if (failed && (halted || !playListWindow->canGoNext())) {
         halted = true;
         deleteSong();
+        lyricsLabel->setSong(QString());
         setTransportAllowed(false);
         statusBar()->showMessage(QStringLiteral("Unable to play ") +
                                  QFileInfo(playListWindow->currentSongFile()).fileName());
         return;
     }
-    if (playListWindow->canGoNext())
+    const bool another = playListWindow->canGoNext();
+    if (another)
         deleteSong();
     else if (song)
         song->Stop();
     playListWindow->goNext();
+    if (another && playListWindow->hasCurrentSong())
+        lyricsLabel->showNext(QFileInfo(playListWindow->currentSongFile()).completeBaseName());
 }
 
 void MainWindow::playlistchanged()

@@ -34,11 +34,15 @@ public slots:
     void playlist();
     // Remembers path's folder and path, and opens path in the playlist window; "" does nothing.
     void load(const QString &path);
+    // Sets the "Fit &Lyrics to Window" check mark without emitting fitLyricsToggled().
+    void setFitLyricsChecked(bool checked);
 
 signals:
     // After every font or colour choice, also a cancelled one.
     void PreferencesChanged();
     void advancedcontrolls();
+    // "Fit &Lyrics to Window" was chosen; checked says whether it is now on.
+    void fitLyricsToggled(bool checked);
 
 private slots:
     void load();
@@ -73,6 +77,7 @@ private:
     QAction *loadId = nullptr;
     QAction *quitId = nullptr;
     QAction *playlistId = nullptr;
+    QAction *fitLyricsId = nullptr;
     QAction *fontId = nullptr;
     QAction *normalColorId = nullptr;
     QAction *highlightColorId = nullptr;
