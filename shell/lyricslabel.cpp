@@ -8,7 +8,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPromise>
-#include <QTextLayout>
 #include <QThreadPool>
 
 #include <memory>
@@ -299,39 +298,15 @@ QPixmap &LyricsLabel::preparedBackPixmap(const QColor &background)
     return pixmap;
 }
 
-// Each line is shaped once as a whole. A line the highlight covers, or misses, is drawn in one
-// colour; on the line being wiped the text layout draws the same glyphs twice, clipped on each
-// side of the highlight's edge (right to left lines too), so the shaping of the text never
-// changes as the highlight moves, in any script.
+// The window's letters are drawn directly; the stage's large ones come from pictures of the page.
 void LyricsLabel::drawPage(QPainter &painter, const QString &page, int highlightStart,
                            int highlightEnd, const PageLayout &layout, const QColor &normal,
-                           const QColor &highlight) const
+                           const QColor &highlight)
 {
-    QTextOption option(Qt::AlignLeft | Qt::AlignAbsolute);
-    option.setWrapMode(QTextOption::NoWrap);
-    for (const PageLayout::Line &line : layout.lines) {
-        if (line.end == line.start)
-            continue;
-        QTextLayout text(page.mid(line.start, line.end - line.start), layout.font,
-                         painter.device());
-        text.setTextOption(option);
-        text.beginLayout();
-        QTextLine textLine = text.createLine();
-        textLine.setNumColumns(line.end - line.start);
-        text.endLayout();
-
-        const int from = qMax(highlightStart, line.start);
-        const int to = qMin(highlightEnd, line.end);
-        const bool whole = from == line.start && to == line.end;
-        painter.setPen(whole ? highlight : normal);
-        QList<QTextLayout::FormatRange> wiped;
-        if (from < to && !whole) {
-            QTextLayout::FormatRange range;
-            range.start = from - line.start;
-            range.length = to - from;
-            range.format.setForeground(highlight);
-            wiped.append(range);
-        }
-        text.draw(&painter, QPointF(line.x, line.baseline - textLine.ascent()), wiped);
-    }
+    if (fit)
+        layers.draw(painter, page, layout, highlightStart, highlightEnd, normal, highlight,
+                    Preferences::Instance()->backgroundColor());
+    else
+        PageLayers::drawText(painter, page, layout, highlightStart, highlightEnd, normal,
+                             highlight);
 }

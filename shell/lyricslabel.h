@@ -1,6 +1,7 @@
 #ifndef LYRICSLABEL_H
 #define LYRICSLABEL_H
 
+#include "pagelayers.h"
 #include "pagelayout.h"
 #include "stagecues.h"
 #include "stagesong.h"
@@ -91,7 +92,7 @@ private:
     void drawCue(QPainter &painter, const QRect &area, const StageCues::Cue &cue, int marks);
     const PageLayout &layoutFor(const QString &text, const QSize &area, const QPaintDevice *device);
     void drawPage(QPainter &painter, const QString &page, int highlightStart, int highlightEnd,
-                  const PageLayout &layout, const QColor &normal, const QColor &highlight) const;
+                  const PageLayout &layout, const QColor &normal, const QColor &highlight);
     QPixmap &preparedBackPixmap(const QColor &background);
 
     LyricsData *currentData = nullptr; // not owned
@@ -108,6 +109,7 @@ private:
         bool fit = false;
         PageLayout layout;
     } cached;
+    PageLayers layers; // the fitted page's large letters, drawn once per colour
 
     bool fit = false;
     StageSong song;           // what was read of the song; song.path "" before

@@ -13,6 +13,9 @@ constexpr double titleShare = 0.09;
 constexpr double subtitleShare = 0.055;
 constexpr double noteShare = 0.04;
 constexpr double noticeShare = 0.045;
+// Letters up to this size come from the glyph cache; larger ones are filled as outlines, which is
+// too slow for a notice drawn at every step of a wipe.
+constexpr int largestNoticePixels = 60;
 
 } // namespace
 
@@ -91,7 +94,8 @@ void StagePainter::countdown(int marks, int y, int lineSpacing)
 
 void StagePainter::notice(const QString &text)
 {
-    const QFont noticeFont = sized(text, noticeShare);
+    QFont noticeFont = sized(text, noticeShare);
+    noticeFont.setPixelSize(std::min(noticeFont.pixelSize(), largestNoticePixels));
     const QFontMetrics metrics(noticeFont, painter.device());
     const int margin = std::max(4, metrics.height() / 3);
     const QSize plate(metrics.horizontalAdvance(text) + 2 * margin, metrics.height() + margin);
