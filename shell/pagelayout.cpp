@@ -75,39 +75,47 @@ PageLayout PageLayout::shrunk(const QString &pageText, QFont font, QSize area,
     return {font, lines, spacing};
 }
 
-// Halves towards the largest pixel size that fits; a page that fits at no size from the minimum
-// up is laid out at the minimum and may overflow.
+// The page's own lines keep together when they fit at the readable minimum or larger: the
+// largest such size wins. Only a page that does not is broken further, at the largest size where
+// it then fits; one that fits at no size from the minimum up is laid out at the minimum and may
+// overflow.
 PageLayout PageLayout::fitted(const QString &pageText, QFont font, QSize area,
                               const QPaintDevice *device)
 {
     const QSize room(int(area.width() * stageWidthShare), int(area.height() * stageHeightShare));
     const int smallest = minimumPixelSize(area.height());
-    int low = smallest;
-    int high = std::max(smallest, int(area.height() * largestHeightShare));
-    int best = smallest;
+    const int largest = std::max(smallest, int(area.height() * largestHeightShare));
     Breaks breaks;
     QList<Line> lines;
-    while (low <= high) {
-        const int middle = (low + high) / 2;
-        font.setPixelSize(middle);
-        if (fitsAt(pageText, font, room, device, breaks, lines)) {
-            best = middle;
-            low = middle + 1;
-        } else {
-            high = middle - 1;
+    int best = -1;
+    for (const bool breakLines : {false, true}) {
+        int low = smallest;
+        int high = largest;
+        while (low <= high) { // halves towards the largest size that fits
+            const int middle = (low + high) / 2;
+            font.setPixelSize(middle);
+            if (fitsAt(pageText, font, room, device, breakLines, breaks, lines)) {
+                best = middle;
+                low = middle + 1;
+            } else {
+                high = middle - 1;
+            }
         }
+        if (best > 0)
+            break;
     }
-    font.setPixelSize(best);
-    fitsAt(pageText, font, room, device, breaks, lines);
+    font.setPixelSize(best > 0 ? best : smallest);
+    fitsAt(pageText, font, room, device, true, breaks, lines);
     const int spacing = QFontMetrics(font, device).lineSpacing();
     placeLines(lines, spacing, area);
     return {font, lines, spacing};
 }
 
-// Lays the page out in font within room, breaking too wide lines; lines holds the result, fitting
-// or not.
+// Lays the page out in font within room, breaking too wide lines if breakLines is set; lines
+// holds the result, fitting or not.
 bool PageLayout::fitsAt(const QString &pageText, QFont &font, QSize room,
-                        const QPaintDevice *device, Breaks &breaks, QList<Line> &lines)
+                        const QPaintDevice *device, bool breakLines, Breaks &breaks,
+                        QList<Line> &lines)
 {
     const QFontMetrics metrics(font, device);
     breaks.reset(pageText);
@@ -123,7 +131,7 @@ bool PageLayout::fitsAt(const QString &pageText, QFont &font, QSize room,
         }
         if (!tooWide)
             return true;
-        if (!breakWideLines(breaks, lines, metrics, room.width()))
+        if (!breakLines || !breakWideLines(breaks, lines, metrics, room.width()))
             return false;
     }
 }

@@ -13,8 +13,8 @@ class QPaintDevice;
 // stands, and a line too wide for the area at its last space, else at the last place Unicode
 // allows a line break, else between two characters (grapheme clusters, never inside one). In the
 // window the lyrics font shrinks until the page fits; fitted to the stage, the page takes the
-// largest size at which it fits about 90 % of the width and 80 % of the height, but no less than
-// a readable minimum. The result depends only on the text, font, area and device, so a page
+// largest size at which it fits about 90 % of the width and 80 % of the height, its own lines
+// unbroken when they fit at a readable minimum or larger, and never below that minimum. The result depends only on the text, font, area and device, so a page
 // keeps one size while it is sung.
 class PageLayout
 {
@@ -50,7 +50,8 @@ private:
     static bool breakWideLines(Breaks &breaks, QList<Line> &lines, const QFontMetrics &metrics,
                                int width);
     static bool fitsAt(const QString &pageText, QFont &font, QSize room,
-                       const QPaintDevice *device, Breaks &breaks, QList<Line> &lines);
+                       const QPaintDevice *device, bool breakLines, Breaks &breaks,
+                       QList<Line> &lines);
     static void placeLines(QList<Line> &lines, int spacing, QSize area);
     static bool shrink(QFont &font);
     static QList<Line> splitLines(const QString &text, const QList<bool> &breaksBefore);

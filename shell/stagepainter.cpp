@@ -8,11 +8,17 @@
 
 namespace {
 
+// Each kind of text takes a share of the area's height, but no less than a size that reads in a
+// small window, unless the width leaves no room for that.
 constexpr int smallestPixels = 7;
 constexpr double titleShare = 0.09;
+constexpr int titlePixels = 16;
 constexpr double subtitleShare = 0.055;
+constexpr int subtitlePixels = 11;
 constexpr double noteShare = 0.04;
+constexpr int notePixels = 10;
 constexpr double noticeShare = 0.045;
+constexpr int noticePixels = 12;
 // Letters up to this size come from the glyph cache; larger ones are filled as outlines, which is
 // too slow for a notice drawn at every step of a wipe.
 constexpr int largestNoticePixels = 60;
@@ -33,10 +39,10 @@ QColor StagePainter::dimmed() const
                   (normal.blue() + background.blue()) / 2);
 }
 
-QFont StagePainter::sized(const QString &text, double heightShare) const
+QFont StagePainter::sized(const QString &text, double heightShare, int readable) const
 {
     QFont sizedFont = font;
-    int pixels = std::max(smallestPixels, int(area.height() * heightShare));
+    int pixels = std::max(readable, int(area.height() * heightShare));
     sizedFont.setPixelSize(pixels);
     const int width = QFontMetrics(sizedFont, painter.device()).horizontalAdvance(text);
     const int room = int(area.width() * 0.9);
@@ -57,11 +63,11 @@ void StagePainter::card(const QString &title, const QString &subtitle, const QSt
     };
     QList<Row> rows;
     if (!title.isEmpty())
-        rows.append({title, sized(title, titleShare), normal});
+        rows.append({title, sized(title, titleShare, titlePixels), normal});
     if (!subtitle.isEmpty())
-        rows.append({subtitle, sized(subtitle, subtitleShare), normal});
+        rows.append({subtitle, sized(subtitle, subtitleShare, subtitlePixels), normal});
     if (!note.isEmpty())
-        rows.append({note, sized(note, noteShare), dimmed()});
+        rows.append({note, sized(note, noteShare, notePixels), dimmed()});
     int height = 0;
     for (const Row &row : std::as_const(rows))
         height += QFontMetrics(row.font, painter.device()).lineSpacing();
@@ -94,7 +100,7 @@ void StagePainter::countdown(int marks, int y, int lineSpacing)
 
 void StagePainter::notice(const QString &text)
 {
-    QFont noticeFont = sized(text, noticeShare);
+    QFont noticeFont = sized(text, noticeShare, noticePixels);
     noticeFont.setPixelSize(std::min(noticeFont.pixelSize(), largestNoticePixels));
     const QFontMetrics metrics(noticeFont, painter.device());
     const int margin = std::max(4, metrics.height() / 3);

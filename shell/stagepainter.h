@@ -29,9 +29,9 @@ public:
     QColor dimmed() const;
 
 private:
-    // The font at heightShare of the area's height, smaller if text would not fit 90 % of its
-    // width.
-    QFont sized(const QString &text, double heightShare) const;
+    // The font at heightShare of the area's height but at least readable pixels, smaller if text
+    // would not fit 90 % of its width.
+    QFont sized(const QString &text, double heightShare, int readable) const;
 
     QPainter &painter;
     QRect area;
