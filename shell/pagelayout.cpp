@@ -75,10 +75,10 @@ PageLayout PageLayout::shrunk(const QString &pageText, QFont font, QSize area,
     return {font, lines, spacing};
 }
 
-// The page's own lines keep together when they fit at the readable minimum or larger: the
-// largest such size wins. Only a page that does not is broken further, at the largest size where
-// it then fits; one that fits at no size from the minimum up is laid out at the minimum and may
-// overflow.
+// The page's own lines keep together when that costs little: at the readable minimum or larger,
+// and at no less than three quarters of the size that breaking them further would allow (one
+// long line then wraps rather than making the whole page small). A page that fits at no size
+// from the minimum up is laid out at the minimum, broken, and may overflow.
 PageLayout PageLayout::fitted(const QString &pageText, QFont font, QSize area,
                               const QPaintDevice *device)
 {
@@ -87,11 +87,12 @@ PageLayout PageLayout::fitted(const QString &pageText, QFont font, QSize area,
     const int largest = std::max(smallest, int(area.height() * largestHeightShare));
     Breaks breaks;
     QList<Line> lines;
-    int best = -1;
-    for (const bool breakLines : {false, true}) {
+    // Halves towards the largest size that fits; -1 when none does.
+    const auto largestFitting = [&](bool breakLines) {
+        int best = -1;
         int low = smallest;
         int high = largest;
-        while (low <= high) { // halves towards the largest size that fits
+        while (low <= high) {
             const int middle = (low + high) / 2;
             font.setPixelSize(middle);
             if (fitsAt(pageText, font, room, device, breakLines, breaks, lines)) {
@@ -101,11 +102,13 @@ PageLayout PageLayout::fitted(const QString &pageText, QFont font, QSize area,
                 high = middle - 1;
             }
         }
-        if (best > 0)
-            break;
-    }
-    font.setPixelSize(best > 0 ? best : smallest);
-    fitsAt(pageText, font, room, device, true, breaks, lines);
+        return best;
+    };
+    const int whole = largestFitting(false);
+    const int broken = largestFitting(true);
+    const bool keepWhole = whole > 0 && whole * 4 >= broken * 3;
+    font.setPixelSize(keepWhole ? whole : std::max(broken, smallest));
+    fitsAt(pageText, font, room, device, !keepWhole, breaks, lines);
     const int spacing = QFontMetrics(font, device).lineSpacing();
     placeLines(lines, spacing, area);
     return {font, lines, spacing};

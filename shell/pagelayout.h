@@ -14,7 +14,7 @@ class QPaintDevice;
 // allows a line break, else between two characters (grapheme clusters, never inside one). In the
 // window the lyrics font shrinks until the page fits; fitted to the stage, the page takes the
 // largest size at which it fits about 90 % of the width and 80 % of the height, its own lines
-// unbroken when they fit at a readable minimum or larger, and never below that minimum. The result depends only on the text, font, area and device, so a page
+// unbroken when breaking them would gain little, and never below a readable minimum. The result depends only on the text, font, area and device, so a page
 // keeps one size while it is sung.
 class PageLayout
 {

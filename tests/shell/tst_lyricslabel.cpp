@@ -143,8 +143,12 @@ void LyricsLabelTest::highlightEndingInsideALineSplitsItOnOneBaseline_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("highlightStart");
     QTest::addColumn<int>("highlightEnd");
-    QTest::addRow("wiped from the page's start") << QStringLiteral("HHHH NNNN") << 0 << 4;
-    QTest::addRow("wiped from a later line's start") << QStringLiteral("NNNN\nHHHH NNNN") << 5 << 9;
+    QTest::addColumn<bool>("fit");
+    QTest::addRow("wiped from the page's start") << QStringLiteral("HHHH NNNN") << 0 << 4 << false;
+    QTest::addRow("wiped from a later line's start")
+        << QStringLiteral("NNNN\nHHHH NNNN") << 5 << 9 << false;
+    QTest::addRow("wiped on the stage, up to the next letter")
+        << QStringLiteral("NNNN\nHHHHNNNN") << 5 << 9 << true;
 }
 
 void LyricsLabelTest::highlightEndingInsideALineSplitsItOnOneBaseline()
@@ -152,7 +156,10 @@ void LyricsLabelTest::highlightEndingInsideALineSplitsItOnOneBaseline()
     QFETCH(QString, text);
     QFETCH(int, highlightStart);
     QFETCH(int, highlightEnd);
+    QFETCH(bool, fit);
+    label->setFitToWindow(fit);
     const QImage picture = render({500, 250}, text, highlightStart, highlightEnd);
+    label->setFitToWindow(false);
     const Extent highlighted = extentOf(picture, isHighlight);
     QVERIFY(!highlighted.rows.isEmpty());
     const Extent normal = extentOf(picture, isNormal, highlighted.rows.first());
@@ -251,8 +258,8 @@ void LyricsLabelTest::stageShows_data()
     QTest::addRow("a 60-letter word wraps in the window at the lyrics font's size")
         << QSize(500, 250) << false << QString() << qint64(0) << longWord << 0 << Expect::Wraps
         << 0;
-    QTest::addRow("a 60-letter word wraps on a narrow stage, no smaller than the minimum")
-        << QSize(600, 1080) << true << QString() << qint64(0) << longWord << 0 << Expect::Wraps
+    QTest::addRow("a 60-letter word wraps on the stage, no smaller than the minimum")
+        << QSize(1920, 1080) << true << QString() << qint64(0) << longWord << 0 << Expect::Wraps
         << 0;
     QTest::addRow("the coming page dimmed, no countdown yet")
         << QSize(500, 250) << false << QStringLiteral("late.mp3") << qint64(4900) << sung << 0
