@@ -303,10 +303,23 @@ void LyricsLabel::drawPage(QPainter &painter, const QString &page, int highlight
                            int highlightEnd, const PageLayout &layout, const QColor &normal,
                            const QColor &highlight)
 {
-    if (fit)
+    if (fit) {
         layers.draw(painter, page, layout, highlightStart, highlightEnd, normal, highlight,
                     Preferences::Instance()->backgroundColor());
-    else
+        // A page not yet sung (or a cue's) soon needs the normal and highlight colours.
+        if (highlightEnd == 0)
+            QTimer::singleShot(0, this, &LyricsLabel::makeNextLayer);
+    } else {
         PageLayers::drawText(painter, page, layout, highlightStart, highlightEnd, normal,
                              highlight);
+    }
+}
+
+// One picture per turn of the event loop, so that input and sound are served in between.
+void LyricsLabel::makeNextLayer()
+{
+    const Preferences *preferences = Preferences::Instance();
+    if (layers.makeLayer(preferences->normalColor()) ||
+        layers.makeLayer(preferences->highlightColor()))
+        QTimer::singleShot(0, this, &LyricsLabel::makeNextLayer);
 }

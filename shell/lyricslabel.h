@@ -94,6 +94,7 @@ private:
     void drawPage(QPainter &painter, const QString &page, int highlightStart, int highlightEnd,
                   const PageLayout &layout, const QColor &normal, const QColor &highlight);
     QPixmap &preparedBackPixmap(const QColor &background);
+    void makeNextLayer();
 
     LyricsData *currentData = nullptr; // not owned
     QPixmap pixmaps[2];                // reused; one is on show, the other is drawn next

@@ -96,6 +96,18 @@ void PageLayers::prepare(const QString &page, const PageLayout &layout, const QC
     }
 }
 
+bool PageLayers::makeLayer(const QColor &colour)
+{
+    if (box.isEmpty())
+        return false;
+    for (const Layer &made : std::as_const(layers)) {
+        if (made.colour == colour.rgb())
+            return false;
+    }
+    layer(colour);
+    return true;
+}
+
 const QImage &PageLayers::layer(const QColor &colour)
 {
     for (const Layer &made : std::as_const(layers)) {

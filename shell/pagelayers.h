@@ -25,6 +25,10 @@ public:
               int highlightStart, int highlightEnd, const QColor &normal, const QColor &highlight,
               const QColor &background);
 
+    // Makes the picture of the page last drawn in colour unless it is there; true if it made it.
+    // For idle moments, so that the next colour the page needs is ready when it is needed.
+    bool makeLayer(const QColor &colour);
+
     // Draws the lines directly, each shaped once as a whole: the layers' pictures, and the
     // window's small letters.
     static void drawText(QPainter &painter, const QString &page, const PageLayout &layout,
