@@ -3,6 +3,7 @@
 // main menu and advanced window driven through their dialogs.
 
 #include "entry.h"
+#include "extrasettings.h"
 #include "lyricslabel.h"
 #include "mainwindow.h"
 #include "modalanswers.h"
@@ -338,6 +339,11 @@ void TestMainWindow::menuChoicesAreStored()
     QCOMPARE(lyrics->pixmap().toImage().pixelColor(2, 2), QColor("#204060"));
     trigger("&Font");
     QCOMPARE(preferences->lyricsFont().pointSize(), 31);
+    trigger("Fit &Lyrics to Window"); // the window's own setting, off at first
+    QVERIFY(lyrics->fitsToWindow());
+    QVERIFY(ExtraSettings::instance().boolValue("fitLyricsWindow", false));
+    trigger("Fit &Lyrics to Window");
+    QVERIFY(!lyrics->fitsToWindow());
 
     QVERIFY(Mp3Fixtures::writeFile(dir.filePath("a.mp3"), Mp3Fixtures::emptyFrames(10)));
     QVERIFY(Mp3Fixtures::writeFile(dir.filePath("b.mp3"), Mp3Fixtures::emptyFrames(10)));
@@ -429,6 +435,7 @@ void TestMainWindow::lyricsFullScreen()
         QTRY_COMPARE(window->geometry(), window->screen()->geometry());
         QCOMPARE(lyrics->geometry(), window->rect());
         QCOMPARE(lyrics->pixmap().deviceIndependentSize().toSize(), window->size());
+        QVERIFY2(lyrics->fitsToWindow(), "full screen's own setting, on at first");
         for (const QWidget *bar : bars)
             QVERIFY(bar->isHidden());
         QVERIFY(!window->findChild<QTimer *>("geometryTimer")->isActive());
@@ -436,6 +443,7 @@ void TestMainWindow::lyricsFullScreen()
             break;
         QTest::keyClick(window, Qt::Key(leaveKey));
         QTRY_COMPARE(QRect(window->pos(), window->size()), place);
+        QVERIFY(!lyrics->fitsToWindow());
         for (const QWidget *bar : bars)
             QVERIFY(!bar->isHidden());
     }
