@@ -1,19 +1,20 @@
 #include "lyricslabel.h"
 
 #include "lyricsdata.h"
+#include "lyricsscreenpainter.h"
 #include "preferences.h"
+#include "stagepainter.h"
 
-#include <QFontInfo>
-#include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QTextBoundaryFinder>
-#include <QTextLayout>
+#include <QPromise>
+#include <QThreadPool>
+
+#include <memory>
 
 namespace {
 
-constexpr int smallestPointSize = 5; // at or below this a page is drawn as it stands
-constexpr int shrinkStep = 4;        // points taken off per layout pass
+constexpr int noticeMs = 1500;
 
 } // namespace
 
@@ -28,6 +29,8 @@ LyricsLabel::LyricsLabel(const QString &text, QWidget *parent, Qt::WindowFlags f
     setUp();
 }
 
+LyricsLabel::~LyricsLabel() = default;
+
 void LyricsLabel::setUp()
 {
     const Preferences *preferences = Preferences::Instance();
@@ -39,7 +42,131 @@ void LyricsLabel::setUp()
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
     // The picture covers everything inside the frame, so the label paints no background first.
     setAttribute(Qt::WA_OpaquePaintEvent);
+    cueTimer.setSingleShot(true);
+    connect(&cueTimer, &QTimer::timeout, this, &LyricsLabel::cueTimerFired);
+    noticeTimer.setSingleShot(true);
+    noticeTimer.setInterval(noticeMs);
+    connect(&noticeTimer, &QTimer::timeout, this, [this] {
+        noticeText.clear();
+        ScreenRedraw();
+    });
+    connect(&songReader, &QFutureWatcher<StageSong>::finished, this, &LyricsLabel::songWasRead);
     ScreenRedraw(nullptr);
+}
+
+void LyricsLabel::setSong(const QString &songPath)
+{
+    nextTitle.clear();
+    positionMs = 0;
+    if (songPath != this->songPath || !songKnown) {
+        this->songPath = songPath;
+        song = StageSong();
+        songKnown = false;
+        if (!songPath.isEmpty()) {
+            auto promise = std::make_shared<QPromise<StageSong>>();
+            songReader.setFuture(promise->future());
+            promise->start();
+            QThreadPool::globalInstance()->start([promise, songPath] {
+                promise->addResult(StageSong::read(songPath));
+                promise->finish();
+            });
+        }
+    }
+    ScreenRedraw();
+}
+
+void LyricsLabel::songWasRead()
+{
+    if (songReader.future().resultCount() == 0)
+        return;
+    StageSong read = songReader.result();
+    if (read.path != songPath)
+        return; // a song given since
+    song = std::move(read);
+    songKnown = true;
+    ScreenRedraw();
+    armCueTimer();
+    emit songRead();
+}
+
+void LyricsLabel::setPlayPosition(qint64 ms)
+{
+    positionMs = ms;
+    if (moment() != drawnMoment)
+        ScreenRedraw();
+    armCueTimer();
+}
+
+void LyricsLabel::setPositionSource(std::function<qint64()> source)
+{
+    positionSource = std::move(source);
+}
+
+StageCues::Moment LyricsLabel::moment() const
+{
+    return songKnown ? song.cues.at(positionMs) : StageCues::Moment();
+}
+
+// Armed only for a song whose cues are under way or ahead of an introduction; once the position
+// stops moving (paused, stopped) the timer is not armed again.
+void LyricsLabel::armCueTimer()
+{
+    const StageCues::Moment now = moment();
+    const qint64 next = song.cues.nextChangeAfter(positionMs);
+    if (!songKnown || next < 0 || (now.cue < 0 && !now.introduction)) {
+        cueTimer.stop();
+        return;
+    }
+    cueTimer.start(int(std::min<qint64>(next - positionMs, StageCues::leadInMs)));
+}
+
+void LyricsLabel::cueTimerFired()
+{
+    const qint64 heard = positionSource ? positionSource() : -1;
+    if (heard < 0 || heard == positionMs)
+        return; // not moving: the next setPlayPosition() takes it from here
+    setPlayPosition(heard);
+}
+
+void LyricsLabel::showNext(const QString &title)
+{
+    nextTitle = title;
+    ScreenRedraw();
+}
+
+void LyricsLabel::showCard(const QString &title, const QString &subtitle)
+{
+    cardTitle = title.isNull() ? QLatin1String("") : title;
+    cardSubtitle = subtitle;
+    ScreenRedraw();
+}
+
+void LyricsLabel::clearCard()
+{
+    cardTitle = QString();
+    cardSubtitle.clear();
+    ScreenRedraw();
+}
+
+void LyricsLabel::showNotice(const QString &text)
+{
+    noticeText = text;
+    noticeTimer.start();
+    ScreenRedraw();
+}
+
+void LyricsLabel::setFitToWindow(bool fit)
+{
+    if (this->fit == fit)
+        return;
+    this->fit = fit;
+    ScreenRedraw();
+}
+
+void LyricsLabel::setScreenPainter(LyricsScreenPainter *painter)
+{
+    screenPainter = painter;
+    ScreenRedraw();
 }
 
 void LyricsLabel::ScreenRedraw(LyricsData *data)
@@ -52,15 +179,86 @@ void LyricsLabel::ScreenRedraw()
 {
     const Preferences *preferences = Preferences::Instance();
     QPixmap &pixmap = preparedBackPixmap(preferences->backgroundColor());
-    if (currentData && !pixmap.isNull()) {
-        const PageLayout layout =
-            layOut(currentData->text, preferences->lyricsFont(), contentsRect().size(), &pixmap);
+    drawnMoment = moment();
+    if (!pixmap.isNull()) {
         QPainter painter(&pixmap);
-        drawPage(painter, *currentData, layout, preferences->normalColor(),
-                 preferences->highlightColor());
+        const QRect area(QPoint(0, 0), contentsRect().size());
+        if (!screenPainter || !screenPainter->paintScreen(painter, area))
+            drawStage(painter, area);
+        if (!noticeText.isEmpty()) {
+            StagePainter(painter, area, preferences->lyricsFont(), preferences->normalColor(),
+                         preferences->highlightColor(), preferences->backgroundColor())
+                .notice(noticeText);
+        }
     }
     setPixmap(pixmap);
     back = 1 - back;
+}
+
+// What the area shows, first match wins: a card put up, "Next: ...", the hint with no song and
+// no page, the card of a song without lyrics, the title card in the introduction, a cue, the page.
+void LyricsLabel::drawStage(QPainter &painter, const QRect &area)
+{
+    const Preferences *preferences = Preferences::Instance();
+    StagePainter stage(painter, area, preferences->lyricsFont(), preferences->normalColor(),
+                       preferences->highlightColor(), preferences->backgroundColor());
+    const bool hasPage = currentData && !currentData->text.isEmpty();
+    if (!cardTitle.isNull()) {
+        stage.card(cardTitle, cardSubtitle);
+    } else if (!nextTitle.isEmpty()) {
+        stage.card(QStringLiteral("Next: ") + nextTitle, QString());
+    } else if (songPath.isEmpty() && !hasPage) {
+        stage.card(QStringLiteral("Vantrel Kivo Player"),
+                   QStringLiteral("Open a song or a playlist (Ctrl+L), or drop one here"));
+    } else if (songKnown && !song.hasLyrics) {
+        stage.card(song.title, song.artist, QStringLiteral("No lyrics for this song"));
+    } else if (drawnMoment.introduction) {
+        stage.card(song.title, song.artist);
+    } else if (drawnMoment.cue >= 0 &&
+               !(hasPage && currentData->text == song.cues.cues().at(drawnMoment.cue).page &&
+                 currentData->highlightEnd > 0)) {
+        drawCue(painter, area, song.cues.cues().at(drawnMoment.cue), drawnMoment.marks);
+    } else if (hasPage) {
+        const PageLayout &layout = layoutFor(currentData->text, area.size(), painter.device());
+        drawPage(painter, currentData->text, currentData->highlightStart,
+                 currentData->highlightEnd, layout, preferences->normalColor(),
+                 preferences->highlightColor());
+    }
+}
+
+// The coming page dimmed and unsung, the countdown's marks above its first line.
+void LyricsLabel::drawCue(QPainter &painter, const QRect &area, const StageCues::Cue &cue,
+                          int marks)
+{
+    const Preferences *preferences = Preferences::Instance();
+    StagePainter stage(painter, area, preferences->lyricsFont(), preferences->normalColor(),
+                       preferences->highlightColor(), preferences->backgroundColor());
+    const PageLayout &layout = layoutFor(cue.page, area.size(), painter.device());
+    drawPage(painter, cue.page, 0, 0, layout, stage.dimmed(), stage.dimmed());
+    if (marks <= 0 || layout.lines.isEmpty())
+        return;
+    const int top = layout.lines.first().baseline - int(0.7 * layout.lineSpacing);
+    stage.countdown(marks, std::max(layout.lineSpacing / 4, top - layout.lineSpacing / 3),
+                    layout.lineSpacing);
+}
+
+// The page keeps its layout while only the highlight moves.
+const PageLayout &LyricsLabel::layoutFor(const QString &text, const QSize &area,
+                                         const QPaintDevice *device)
+{
+    const QFont font = Preferences::Instance()->lyricsFont();
+    const qreal ratio = device->devicePixelRatioF();
+    if (cached.text != text || cached.font != font || cached.area != area ||
+        !qFuzzyCompare(cached.ratio, ratio) || cached.fit != fit) {
+        cached.text = text;
+        cached.font = font;
+        cached.area = area;
+        cached.ratio = ratio;
+        cached.fit = fit;
+        cached.layout = fit ? PageLayout::fitted(text, font, area, device)
+                            : PageLayout::shrunk(text, font, area, device);
+    }
+    return cached.layout;
 }
 
 // The picture is drawn for what the label shows, so it follows the label's size.
@@ -100,164 +298,28 @@ QPixmap &LyricsLabel::preparedBackPixmap(const QColor &background)
     return pixmap;
 }
 
-// Breaks lines that are too wide and shrinks the font until the page fits the area with a line
-// to spare, or until the font reaches the smallest size, where the page is taken as it stands.
-LyricsLabel::PageLayout LyricsLabel::layOut(const QString &pageText, QFont font, QSize area,
-                                            const QPaintDevice *device)
+// The window's letters are drawn directly; the stage's large ones come from pictures of the page.
+void LyricsLabel::drawPage(QPainter &painter, const QString &page, int highlightStart,
+                           int highlightEnd, const PageLayout &layout, const QColor &normal,
+                           const QColor &highlight)
 {
-    QString text = pageText; // spaces the fitting breaks at become line feeds
-    QList<bool> breaksBefore(text.size() + 1, false); // breaks that use up no character
-    bool shrinkNext = false;
-    bool gaveUp = false;
-    QList<Line> lines;
-    for (;;) {
-        if (shrinkNext) {
-            shrinkNext = false;
-            gaveUp = !shrink(font);
-            text = pageText; // a smaller font fits more on a line: break afresh
-            breaksBefore.fill(false);
-        }
-        const QFontMetrics metrics(font, device);
-        lines = splitLines(text, breaksBefore);
-        for (Line &line : lines)
-            line.width = metrics.horizontalAdvance(text.mid(line.start, line.end - line.start));
-        if (gaveUp)
-            break;
-        if ((lines.size() + 1) * metrics.lineSpacing() > area.height()) {
-            shrinkNext = true;
-            continue;
-        }
-        bool broken = false;
-        for (const Line &line : std::as_const(lines)) {
-            if (line.width <= area.width())
-                continue;
-            broken = true;
-            if (!breakLine(text, breaksBefore, line, metrics, area.width())) {
-                shrinkNext = true;
-                break;
-            }
-        }
-        if (!broken)
-            break;
-    }
-    placeLines(lines, QFontMetrics(font, device).lineSpacing(), area);
-    return {font, lines};
-}
-
-// Centres each line across the area and the block of lines down it.
-void LyricsLabel::placeLines(QList<Line> &lines, int spacing, QSize area)
-{
-    int baseline = (area.height() - spacing * int(lines.size())) / 2 + int(0.7 * spacing);
-    for (Line &line : lines) {
-        line.x = (area.width() - line.width) / 2;
-        line.baseline = baseline;
-        baseline += spacing;
+    if (fit) {
+        layers.draw(painter, page, layout, highlightStart, highlightEnd, normal, highlight,
+                    Preferences::Instance()->backgroundColor());
+        // A page not yet sung (or a cue's) soon needs the normal and highlight colours.
+        if (highlightEnd == 0)
+            QTimer::singleShot(0, this, &LyricsLabel::makeNextLayer);
+    } else {
+        PageLayers::drawText(painter, page, layout, highlightStart, highlightEnd, normal,
+                             highlight);
     }
 }
 
-// Takes 4 points off, more while the font the system finds is no smaller (fixed-size fonts).
-// False once the size reaches 5 points or less.
-bool LyricsLabel::shrink(QFont &font)
+// One picture per turn of the event loop, so that input and sound are served in between.
+void LyricsLabel::makeNextLayer()
 {
-    const int actual = QFontInfo(font).pointSize();
-    int points = font.pointSize();
-    if (points <= 0 || points > actual) // a pixel-sized font, or one that only comes smaller
-        points = actual;
-    int found = actual;
-    while (found >= actual && points > smallestPointSize) {
-        points -= shrinkStep;
-        font.setPointSize(points);
-        found = QFontInfo(font).pointSize();
-    }
-    return points > smallestPointSize;
-}
-
-// Lines end at line feeds (which are not drawn) and before the places marked in breaksBefore.
-QList<LyricsLabel::Line> LyricsLabel::splitLines(const QString &text,
-                                                 const QList<bool> &breaksBefore)
-{
-    QList<Line> lines;
-    int start = 0;
-    for (int k = 0; k < text.size(); ++k) {
-        if (text.at(k) == QLatin1Char('\n')) {
-            lines.append({start, k});
-            start = k + 1;
-        } else if (breaksBefore.at(k) && k > start) {
-            lines.append({start, k});
-            start = k;
-        }
-    }
-    lines.append({start, int(text.size())});
-    return lines;
-}
-
-// Breaks a line that is too wide within its longest beginning that fits: at the last space
-// there, or else at the last place Unicode allows a break (between ideographs, after a hyphen),
-// so that Chinese and Japanese lines wrap instead of shrinking. False when not even one
-// character fits or there is no such place.
-bool LyricsLabel::breakLine(QString &text, QList<bool> &breaksBefore, const Line &line,
-                            const QFontMetrics &metrics, int width)
-{
-    // A run grows with its length, so halve towards the longest one that fits.
-    int fits = line.start;
-    int tooWide = line.end;
-    while (tooWide - fits > 1) {
-        const int middle = (fits + tooWide) / 2;
-        if (metrics.horizontalAdvance(text.mid(line.start, middle - line.start)) <= width)
-            fits = middle;
-        else
-            tooWide = middle;
-    }
-    if (fits == line.start)
-        return false;
-    for (int k = fits; k >= line.start; --k) {
-        if (text.at(k) == QLatin1Char(' ')) {
-            text[k] = QLatin1Char('\n');
-            return true;
-        }
-    }
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Line,
-                               text.mid(line.start, line.end - line.start));
-    finder.setPosition(fits - line.start);
-    const int at = finder.isAtBoundary() ? finder.position() : finder.toPreviousBoundary();
-    if (at <= 0)
-        return false;
-    breaksBefore[line.start + at] = true;
-    return true;
-}
-
-// Each line is shaped once as a whole. A line the highlight covers, or misses, is drawn in one
-// colour; on the line being wiped the text layout draws the same glyphs twice, clipped on each
-// side of the highlight's edge (right to left lines too), so the shaping of the text never
-// changes as the highlight moves, in any script.
-void LyricsLabel::drawPage(QPainter &painter, const LyricsData &data, const PageLayout &layout,
-                           const QColor &normal, const QColor &highlight) const
-{
-    QTextOption option(Qt::AlignLeft | Qt::AlignAbsolute);
-    option.setWrapMode(QTextOption::NoWrap);
-    for (const Line &line : layout.lines) {
-        if (line.end == line.start)
-            continue;
-        QTextLayout text(data.text.mid(line.start, line.end - line.start), layout.font,
-                         painter.device());
-        text.setTextOption(option);
-        text.beginLayout();
-        QTextLine textLine = text.createLine();
-        textLine.setNumColumns(line.end - line.start);
-        text.endLayout();
-
-        const int from = qMax(data.highlightStart, line.start);
-        const int to = qMin(data.highlightEnd, line.end);
-        const bool whole = from == line.start && to == line.end;
-        painter.setPen(whole ? highlight : normal);
-        QList<QTextLayout::FormatRange> wiped;
-        if (from < to && !whole) {
-            QTextLayout::FormatRange range;
-            range.start = from - line.start;
-            range.length = to - from;
-            range.format.setForeground(highlight);
-            wiped.append(range);
-        }
-        text.draw(&painter, QPointF(line.x, line.baseline - textLine.ascent()), wiped);
-    }
+    const Preferences *preferences = Preferences::Instance();
+    if (layers.makeLayer(preferences->normalColor()) ||
+        layers.makeLayer(preferences->highlightColor()))
+        QTimer::singleShot(0, this, &LyricsLabel::makeNextLayer);
 }

@@ -2,6 +2,7 @@
 
 #include "advancedpreferenceswindow.h"
 #include "applicationicon.h"
+#include "extrasettings.h"
 #include "frametiming.h"
 #include "lyricsdata.h"
 #include "lyricslabel.h"
@@ -41,6 +42,9 @@ namespace {
 
 // How long the window must keep still before its size and place are stored.
 constexpr int geometrySettleMs = 250;
+// "Fit Lyrics to Window", one setting per mode: off in the window, on in full screen at first.
+const QString fitLyricsWindowKey = QStringLiteral("fitLyricsWindow");
+const QString fitLyricsFullScreenKey = QStringLiteral("fitLyricsFullScreen");
 
 } // namespace
 
@@ -123,6 +127,41 @@ MainWindow::MainWindow() : QMainWindow(nullptr)
         addActions(popup->actions());
     addActions(seekBar->keyActions());
     advancedWindow = std::make_unique<AdvancedPreferencesWindow>();
+    connectStage();
+}
+
+void MainWindow::connectStage()
+{
+    connect(menu, &Menu::fitLyricsToggled, this, &MainWindow::setFitLyrics);
+    connect(toolbar, &Toolbar::PauseButtonPressed, lyricsLabel,
+            [this] { lyricsLabel->showNotice(QStringLiteral("Paused")); });
+    connect(toolbar, &Toolbar::PlayButtonPressed, lyricsLabel,
+            [this] { lyricsLabel->showNotice(QStringLiteral("Playing")); });
+    connect(volumeControl, &VolumeControl::changed, lyricsLabel, [this](int volume, bool muted) {
+        lyricsLabel->showNotice(muted ? QStringLiteral("Muted")
+                                      : QStringLiteral("Volume %1 %").arg(volume));
+    });
+    lyricsLabel->setPositionSource([this] {
+        QMutexLocker locker(&mutex); // guards song
+        return song ? FrameTiming::msForFrame(song->position()) : qint64(-1);
+    });
+    applyFitLyrics();
+}
+
+void MainWindow::applyFitLyrics()
+{
+    const bool fit = ExtraSettings::instance().boolValue(
+        fullScreen ? fitLyricsFullScreenKey : fitLyricsWindowKey, fullScreen);
+    menu->setFitLyricsChecked(fit);
+    lyricsLabel->setFitToWindow(fit);
+}
+
+void MainWindow::setFitLyrics(bool fit)
+{
+    QMutexLocker locker(&mutex); // guards the full-screen flag
+    ExtraSettings::instance().setValue(fullScreen ? fitLyricsFullScreenKey : fitLyricsWindowKey,
+                                       fit);
+    lyricsLabel->setFitToWindow(fit);
 }
 
 MainWindow::~MainWindow()
@@ -194,6 +233,8 @@ void MainWindow::enterFullScreen()
     lyricsFrame = lyricsLabel->frameStyle();
     lyricsLabel->setFrameStyle(QFrame::NoFrame);
     leaveFullScreenKey->setEnabled(true);
+    applyFitLyrics();
+    lyricsLabel->showNotice(QStringLiteral("Full screen"));
     showFullScreen();
 }
 
@@ -206,6 +247,8 @@ void MainWindow::leaveFullScreen()
         bar->show();
     hiddenBars.clear();
     setWindowState(normalState); // the window system puts back the place full screen left
+    applyFitLyrics();
+    lyricsLabel->showNotice(QStringLiteral("Window"));
 }
 
 // The Playback menu's Key Up (+ or =, the same key unshifted), Key Down (-), Original Key (0) and
@@ -234,10 +277,18 @@ void MainWindow::addSoundControls()
 void MainWindow::changeSound(int key, bool vocalsReduced)
 {
     QMutexLocker locker(&mutex); // guards soundLabel
+    const bool vocalsBefore = SoundSettings::vocalsReduced();
     SoundSettings::setKey(key);
     SoundSettings::setVocalsReduced(vocalsReduced);
     soundLabel->setText(soundText(SoundSettings::key(), SoundSettings::vocalsReduced()));
     playbackMenu->showSound(SoundSettings::key(), SoundSettings::vocalsReduced());
+    if (SoundSettings::vocalsReduced() != vocalsBefore)
+        lyricsLabel->showNotice(vocalsReduced ? QStringLiteral("Vocals reduced")
+                                              : QStringLiteral("Vocals back"));
+    else // also at the limit, where the key stays
+        lyricsLabel->showNotice(SoundSettings::key() == 0
+                                    ? QStringLiteral("Key 0")
+                                    : soundText(SoundSettings::key(), false));
 }
 
 void MainWindow::addSeekAndVolume()
@@ -383,6 +434,8 @@ void MainWindow::loadSong(const QString &file, int startFrame)
     const AfterSeek resume = std::exchange(afterSeek, AfterSeek::None);
     lyricsLabel->ScreenRedraw(nullptr);
     startPlace = std::max(startFrame - 1, 0);
+    lyricsLabel->setSong(file);
+    lyricsLabel->setPlayPosition(FrameTiming::msForFrame(startFrame));
     song = MP3Object::Instance(file, startFrame);
     if (!song || !song->hasFramesToPlay()) {
         // Nothing to play: say so, and skip the song once (its end comes on the next pass). A
@@ -446,6 +499,7 @@ void MainWindow::connectSong()
 
 void MainWindow::deleteSong()
 {
+    lyricsLabel->ScreenRedraw(nullptr); // its page goes with the engine
     delete song;
     song = nullptr;
     mpris->setSong(nullptr, 0);
@@ -486,6 +540,7 @@ void MainWindow::timergo()
     } else if (song) {
         showStatus(song->statusText());
         song->timergo();
+        lyricsLabel->setPlayPosition(FrameTiming::msForFrame(heardPosition()));
         timeLabel->setText(formatTime(heardPosition()) + QStringLiteral(" / ") +
                            formatTime(song->totalFrames()));
         workLeft = false;
@@ -532,16 +587,20 @@ void MainWindow::finishSong()
     if (failed && (halted || !playListWindow->canGoNext())) {
         halted = true;
         deleteSong();
+        lyricsLabel->setSong(QString());
         setTransportAllowed(false);
         showStatus(QStringLiteral("Unable to play ") +
                    QFileInfo(playListWindow->currentSongFile()).fileName());
         return;
     }
-    if (playListWindow->canGoNext())
+    const bool another = playListWindow->canGoNext();
+    if (another)
         deleteSong();
     else if (song)
         song->Stop();
     playListWindow->goNext();
+    if (another && playListWindow->hasCurrentSong())
+        lyricsLabel->showNext(QFileInfo(playListWindow->currentSongFile()).completeBaseName());
 }
 
 void MainWindow::playlistchanged()

@@ -79,6 +79,8 @@ private slots:
     void noSoundOutput(const QString &reason);
     // F11, a double click on the lyrics, and Escape while in full screen.
     void toggleFullScreen();
+    // "Fit Lyrics to Window": stored for the window or for full screen, whichever is showing.
+    void setFitLyrics(bool fit);
 
 private:
     friend class SingleInstance<MainWindow>;
@@ -97,6 +99,9 @@ private:
     void addSeekAndVolume();
     void changeSound(int key, bool vocalsReduced);
     void leaveFullScreen();
+    // The lyrics display's stage: fitting for the present mode, notices, the heard moment.
+    void connectStage();
+    void applyFitLyrics();
     void loadSong(const QString &file, int startFrame);
     void connectSong();
     void deleteSong();

@@ -43,6 +43,9 @@ Menu::Menu(QMenuBar *host) : QMenuBar(nullptr), hostMenuBar(host)
                                  qApp, &QApplication::closeAllWindows);
     playlistId = viewMenu->addAction(QStringLiteral("&Playlist"),
                                      QKeySequence(Qt::CTRL | Qt::Key_P), this, &Menu::playlist);
+    fitLyricsId = viewMenu->addAction(QStringLiteral("Fit &Lyrics to Window"));
+    fitLyricsId->setCheckable(true);
+    connect(fitLyricsId, &QAction::triggered, this, &Menu::fitLyricsToggled);
     fontId = preferencesMenu->addAction(QStringLiteral("&Font"), QKeySequence(Qt::CTRL | Qt::Key_F),
                                         this, &Menu::font);
     normalColorId = preferencesMenu->addAction(
@@ -117,6 +120,12 @@ void Menu::load(const QString &path)
     Preferences *preferences = Preferences::Instance();
     preferences->setLastDirectory(directory);
     preferences->setLastFile(path);
+}
+
+void Menu::setFitLyricsChecked(bool checked)
+{
+    QMutexLocker locker(&mutex); // guards the check mark
+    fitLyricsId->setChecked(checked);
 }
 
 void Menu::playlist()

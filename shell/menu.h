@@ -35,11 +35,15 @@ public slots:
     // Opens path in the playlist window and, when it opened, remembers its folder and path;
     // "" does nothing.
     void load(const QString &path);
+    // Sets the "Fit &Lyrics to Window" check mark without emitting fitLyricsToggled().
+    void setFitLyricsChecked(bool checked);
 
 signals:
     // After every font or colour choice, also a cancelled one.
     void PreferencesChanged();
     void advancedcontrolls();
+    // "Fit &Lyrics to Window" was chosen; checked says whether it is now on.
+    void fitLyricsToggled(bool checked);
 
 private slots:
     void load();
@@ -74,6 +78,7 @@ private:
     QAction *loadId = nullptr;
     QAction *quitId = nullptr;
     QAction *playlistId = nullptr;
+    QAction *fitLyricsId = nullptr;
     QAction *fontId = nullptr;
     QAction *normalColorId = nullptr;
     QAction *highlightColorId = nullptr;

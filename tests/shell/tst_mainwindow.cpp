@@ -3,6 +3,7 @@
 // main menu and advanced window driven through their dialogs.
 
 #include "entry.h"
+#include "extrasettings.h"
 #include "localfilename.h"
 #include "lyricslabel.h"
 #include "mainwindow.h"
@@ -562,6 +563,11 @@ void TestMainWindow::menuChoicesAreStored()
     QCOMPARE(QFontInfo(preferences->lyricsFont()).family(), QFontInfo(QFont("Arial")).family());
     trigger("&Font");
     QCOMPARE(preferences->lyricsFont().pointSize(), 31);
+    trigger("Fit &Lyrics to Window"); // the window's own setting, off at first
+    QVERIFY(lyrics->fitsToWindow());
+    QVERIFY(ExtraSettings::instance().boolValue("fitLyricsWindow", false));
+    trigger("Fit &Lyrics to Window");
+    QVERIFY(!lyrics->fitsToWindow());
 
     QVERIFY(Mp3Fixtures::writeFile(dir.filePath("a.mp3"), Mp3Fixtures::emptyFrames(10)));
     QVERIFY(Mp3Fixtures::writeFile(dir.filePath("b.mp3"), Mp3Fixtures::emptyFrames(10)));
@@ -653,6 +659,7 @@ void TestMainWindow::lyricsFullScreen()
         QTRY_COMPARE(window->geometry(), window->screen()->geometry());
         QCOMPARE(lyrics->geometry(), window->rect());
         QCOMPARE(lyrics->pixmap().deviceIndependentSize().toSize(), window->size());
+        QVERIFY2(lyrics->fitsToWindow(), "full screen's own setting, on at first");
         for (const QWidget *bar : bars)
             QVERIFY(bar->isHidden());
         QVERIFY(!window->findChild<QTimer *>("geometryTimer")->isActive());
@@ -660,6 +667,7 @@ void TestMainWindow::lyricsFullScreen()
             break;
         QTest::keyClick(window, Qt::Key(leaveKey));
         QTRY_COMPARE(QRect(window->pos(), window->size()), place);
+        QVERIFY(!lyrics->fitsToWindow());
         for (const QWidget *bar : bars)
             QVERIFY(!bar->isHidden());
     }
