@@ -1,5 +1,6 @@
 #include "playlisttoolbar.h"
 
+#include "karaokefiles.h"
 #include "preferences.h"
 
 #include <QFileDialog>
@@ -154,6 +155,7 @@ void PlayListToolbar::addPressed()
         addDialog = new QFileDialog(this, QString(), Preferences::Instance()->lastDirectory(),
                                     QStringLiteral("*.mp3"));
         addDialog->setObjectName(QStringLiteral("PlayListToolbarAddFileDialog"));
+        addDialog->setNameFilters({QStringLiteral("*.mp3"), KaraokeFiles::nameFilter()});
         addDialog->setFileMode(QFileDialog::ExistingFile);
         addDialog->setModal(true);
         connect(addDialog, &QFileDialog::fileSelected, this,

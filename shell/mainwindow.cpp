@@ -2,6 +2,7 @@
 
 #include "advancedpreferenceswindow.h"
 #include "applicationicon.h"
+#include "cdgview.h"
 #include "frametiming.h"
 #include "lyricsdata.h"
 #include "lyricslabel.h"
@@ -83,6 +84,8 @@ MainWindow::MainWindow() : QMainWindow(nullptr)
     connect(&timer, &QTimer::timeout, this, &MainWindow::timergo);
     connect(menu, &Menu::PreferencesChanged, lyricsLabel, qOverload<>(&LyricsLabel::ScreenRedraw));
     connect(menu, &Menu::advancedcontrolls, this, &MainWindow::advanced);
+    graphicsView = new CdgView(lyricsLabel);
+    connect(menu, &Menu::GraphicsOptionsChanged, graphicsView, &CdgView::readOptions);
     mpris = new Mpris(this, toolbar);
     connect(mpris, &Mpris::ReloadRequested, this, &MainWindow::MP3ReloadRequest);
     connect(mpris, &Mpris::OpenRequested, this, &MainWindow::loadFile);
@@ -284,6 +287,7 @@ void MainWindow::loadSong(const QString &file, int startFrame)
     QMutexLocker locker(&mutex); // guards song and the flags
     lyricsLabel->ScreenRedraw(nullptr);
     song = MP3Object::Instance(file, startFrame);
+    graphicsView->setSong(file);
     if (!song || song->totalFrames() == 0) {
         // Nothing to play: say so, and skip the song once (its end comes on the next pass).
         statusBar()->showMessage(QStringLiteral("Unable to play ") + QFileInfo(file).fileName());
@@ -371,6 +375,7 @@ void MainWindow::timergo()
     } else if (song) {
         statusBar()->showMessage(song->statusText());
         song->timergo();
+        graphicsView->showFrame(song->position());
         timeLabel->setText(formatTime(song->position()) + QStringLiteral(" / ") +
                            formatTime(song->totalFrames()));
         workLeft = false;

@@ -13,6 +13,7 @@
 #include <memory>
 
 class AdvancedPreferencesWindow;
+class CdgView;
 class LyricsLabel;
 class Menu;
 class MP3Object;
@@ -96,6 +97,7 @@ private:
     std::unique_ptr<AdvancedPreferencesWindow> advancedWindow;
     RecursiveMutex mutex; // guards every field below
     LyricsLabel *lyricsLabel = nullptr;
+    CdgView *graphicsView = nullptr; // a child of the lyrics display, over it
     MP3Object *song = nullptr;
     Menu *menu = nullptr;
     Toolbar *toolbar = nullptr;

@@ -39,6 +39,8 @@ signals:
     // After every font or colour choice, also a cancelled one.
     void PreferencesChanged();
     void advancedcontrolls();
+    // "Show CD+G Graphics" or "Smooth CD+G Graphics" was switched (and stored).
+    void GraphicsOptionsChanged();
 
 private slots:
     void load();
@@ -48,6 +50,7 @@ private slots:
     void back();
     void advanced();
     void about();
+    void graphicsOptions();
 
 private:
     friend class SingleInstance<Menu>;
@@ -58,6 +61,7 @@ private:
 
     explicit Menu(QMenuBar *host);
 
+    void addGraphicsOptions();
     void chooseColor(QColor (Preferences::*get)() const, void (Preferences::*set)(const QColor &),
                      const QString &which);
     QColor colorSelector(const QColor &initial, const QString &which);
@@ -79,6 +83,8 @@ private:
     QAction *backgroundColorId = nullptr;
     QAction *advancedId = nullptr;
     QAction *aboutId = nullptr;
+    QAction *graphicsId = nullptr;       // checkable; the settings' showGraphics
+    QAction *smoothGraphicsId = nullptr; // checkable; the settings' smoothGraphics
 };
 
 #endif

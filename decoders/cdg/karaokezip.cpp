@@ -1,0 +1,162 @@
+#include "karaokezip.h"
+
+#include <QFile>
+#include <QMap>
+#include <QSaveFile>
+#include <QtDebug>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zip.h>
+
+namespace {
+
+struct ArchiveCloser
+{
+    void operator()(zip_t *archive) const { zip_discard(archive); }
+};
+using Archive = std::unique_ptr<zip_t, ArchiveCloser>;
+
+struct EntryCloser
+{
+    void operator()(zip_file_t *entry) const { zip_fclose(entry); }
+};
+using Entry = std::unique_ptr<zip_file_t, EntryCloser>;
+
+// The archive of a regular file of bounded size, opened without waiting on a FIFO or device.
+Archive openArchive(const QString &path, QString &error)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        error = QString::fromLocal8Bit(std::strerror(errno));
+        return nullptr;
+    }
+    struct stat status = {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
+        error = QStringLiteral("not a regular file");
+    else if (status.st_size > KaraokeZip::maxArchiveSize)
+        error = QStringLiteral("the archive is too large");
+    int code = 0;
+    zip_t *archive = error.isEmpty() ? zip_fdopen(fd, ZIP_CHECKCONS, &code) : nullptr;
+    if (!archive) {
+        ::close(fd); // libzip owns the descriptor only once it opened
+        if (error.isEmpty()) {
+            zip_error_t failure;
+            zip_error_init_with_code(&failure, code);
+            error = QString::fromUtf8(zip_error_strerror(&failure));
+            zip_error_fini(&failure);
+        }
+    }
+    return Archive(archive);
+}
+
+// Entry names without their extension, for each of the two kinds, by that name.
+struct Candidates
+{
+    QMap<QString, zip_uint64_t> audio;
+    QMap<QString, zip_uint64_t> graphics;
+};
+
+Candidates listCandidates(zip_t *archive)
+{
+    Candidates found;
+    const zip_int64_t count = zip_get_num_entries(archive, 0);
+    for (zip_int64_t index = 0; index < count; ++index) {
+        const char *raw = zip_get_name(archive, zip_uint64_t(index), 0);
+        if (!raw)
+            continue;
+        const QString name = QString::fromUtf8(raw);
+        if (name.endsWith(QLatin1Char('/')))
+            continue; // a folder
+        const QString base = name.left(name.size() - 4).toLower(); // Song.MP3 pairs with song.cdg
+        if (name.endsWith(QLatin1String(".mp3"), Qt::CaseInsensitive))
+            found.audio.insert(base, zip_uint64_t(index));
+        else if (name.endsWith(QLatin1String(".cdg"), Qt::CaseInsensitive))
+            found.graphics.insert(base, zip_uint64_t(index));
+    }
+    return found;
+}
+
+// Inflates one entry into path, checking its declared size and ratio first and never writing
+// more than it declared.
+bool writeEntry(zip_t *archive, zip_uint64_t index, const QString &path, QString &error)
+{
+    zip_stat_t stat;
+    zip_stat_init(&stat);
+    if (zip_stat_index(archive, index, 0, &stat) != 0 || !(stat.valid & ZIP_STAT_SIZE) ||
+        !(stat.valid & ZIP_STAT_COMP_SIZE)) {
+        error = QStringLiteral("an entry cannot be read");
+        return false;
+    }
+    const qint64 size = qint64(std::min<zip_uint64_t>(stat.size, zip_uint64_t(1) << 62));
+    const qint64 compressed = qint64(std::min<zip_uint64_t>(stat.comp_size, zip_uint64_t(1) << 62));
+    if (size > KaraokeZip::maxEntrySize ||
+        (size > KaraokeZip::ratioFreeSize && size / KaraokeZip::maxRatio > compressed)) {
+        error = QStringLiteral("an entry is too large");
+        return false;
+    }
+    Entry entry(zip_fopen_index(archive, index, 0));
+    QSaveFile file(path);
+    if (!entry || !file.open(QIODevice::WriteOnly)) {
+        error = entry ? file.errorString() : QString::fromUtf8(zip_strerror(archive));
+        return false;
+    }
+    char chunk[64 * 1024];
+    qint64 written = 0;
+    for (;;) {
+        const zip_int64_t got = zip_fread(entry.get(), chunk, sizeof chunk);
+        if (got < 0 || written + got > size) {
+            error = got < 0 ? QString::fromUtf8(zip_file_strerror(entry.get()))
+                            : QStringLiteral("an entry is longer than it says");
+            return false;
+        }
+        if (got == 0)
+            break;
+        if (file.write(chunk, got) != got) {
+            error = file.errorString();
+            return false;
+        }
+        written += got;
+    }
+    if (!file.commit()) {
+        error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool KaraokeZip::extract(const QString &zipPath, const QString &folder, Pair &pair, QString &error)
+{
+    error.clear();
+    Archive archive = openArchive(zipPath, error);
+    if (!archive)
+        return false;
+    const Candidates found = listCandidates(archive.get());
+    QStringList pairs;
+    for (auto it = found.audio.cbegin(); it != found.audio.cend(); ++it) {
+        if (found.graphics.contains(it.key()))
+            pairs << it.key();
+    }
+    if (pairs.isEmpty()) {
+        error = QStringLiteral("no .mp3 and .cdg of the same name");
+        return false;
+    }
+    if (pairs.size() > 1)
+        qInfo("%s holds %d songs; playing the first by name, %s", qUtf8Printable(zipPath),
+              int(pairs.size()), qUtf8Printable(pairs.first()));
+    Pair written{folder + QStringLiteral("/song.mp3"), folder + QStringLiteral("/song.cdg")};
+    if (!writeEntry(archive.get(), found.audio.value(pairs.first()), written.audio, error) ||
+        !writeEntry(archive.get(), found.graphics.value(pairs.first()), written.graphics, error)) {
+        QFile::remove(written.audio);
+        QFile::remove(written.graphics);
+        return false;
+    }
+    pair = written;
+    return true;
+}

@@ -1,0 +1,122 @@
+#include "cdgview.h"
+
+#include "cdgsong.h"
+#include "extrasettings.h"
+#include "karaokefiles.h"
+
+#include <QEvent>
+#include <QFileInfo>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QtDebug>
+
+CdgView::CdgView(QWidget *display) : QWidget(display), display(display)
+{
+    setObjectName(QStringLiteral("cdgView"));
+    setAttribute(Qt::WA_TransparentForMouseEvents); // double clicks and drops reach the display
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    display->installEventFilter(this);
+    followDisplay();
+    readOptions();
+}
+
+CdgView::~CdgView() = default;
+
+void CdgView::readOptions()
+{
+    const ExtraSettings &settings = ExtraSettings::instance();
+    shown = settings.boolValue(QLatin1String(showKey), true);
+    smooth = settings.boolValue(QLatin1String(smoothKey), true);
+    updateVisibility();
+    update();
+}
+
+void CdgView::setSong(const QString &song)
+{
+    if (song != songPath || !graphics) {
+        songPath = song;
+        graphics.reset();
+        const QString path = KaraokeFiles::graphicsFile(song);
+        auto read = std::make_unique<CdgSong>();
+        QString error;
+        if (path.isEmpty())
+            ; // a song without graphics
+        else if (read->open(path, &error))
+            graphics = std::move(read);
+        else
+            qWarning("Unable to read the graphics %s: %s", qUtf8Printable(path),
+                     qUtf8Printable(error));
+    }
+    if (graphics) {
+        graphics->seek(0);
+        graphics->screen().takeChangedArea();
+        takePicture();
+        update();
+    }
+    updateVisibility();
+}
+
+void CdgView::showFrame(int frame)
+{
+    if (!graphics || !graphics->seek(CdgSong::packetsForFrame(frame)))
+        return;
+    const QRect changed = graphics->screen().takeChangedArea();
+    if (changed.isEmpty())
+        return;
+    const QRgb border = borderColor;
+    takePicture();
+    if (border != borderColor || changed.size() == picture.size()) {
+        update();
+        return;
+    }
+    // The changed pixels where they land, a little wider for the smooth filter.
+    const QRect area = pictureArea();
+    const double scaleX = double(area.width()) / picture.width();
+    const double scaleY = double(area.height()) / picture.height();
+    const QRectF landed(area.x() + changed.x() * scaleX, area.y() + changed.y() * scaleY,
+                        changed.width() * scaleX, changed.height() * scaleY);
+    update(landed.toAlignedRect().adjusted(-2, -2, 2, 2));
+}
+
+void CdgView::takePicture()
+{
+    const CdgScreen &screen = graphics->screen();
+    picture = screen.image().convertToFormat(QImage::Format_RGB32);
+    borderColor = screen.color(screen.borderColor());
+}
+
+QRect CdgView::pictureArea() const
+{
+    const QSize size = QSize(CdgScreen::width, CdgScreen::height).scaled(this->size(), Qt::KeepAspectRatio);
+    return QRect(QPoint((width() - size.width()) / 2, (height() - size.height()) / 2), size);
+}
+
+void CdgView::paintEvent(QPaintEvent *event)
+{
+    QPainter painter(this);
+    painter.fillRect(event->rect(), QColor::fromRgb(borderColor));
+    if (picture.isNull())
+        return;
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, smooth);
+    painter.drawImage(pictureArea(), picture);
+}
+
+bool CdgView::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == display &&
+        (event->type() == QEvent::Resize || event->type() == QEvent::ContentsRectChange))
+        followDisplay();
+    return QWidget::eventFilter(watched, event);
+}
+
+void CdgView::followDisplay()
+{
+    setGeometry(display->contentsRect());
+}
+
+void CdgView::updateVisibility()
+{
+    setVisible(shown && graphics);
+    if (isVisible())
+        raise();
+}
