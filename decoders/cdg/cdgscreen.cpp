@@ -125,11 +125,11 @@ bool CdgScreen::presetMemory(Data data)
 bool CdgScreen::presetBorder(Data data)
 {
     const uint8_t color = data[0] & 0x0F;
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            if (!inner.contains(x, y))
-                memory[y * width + x] = color;
-        }
+    std::fill_n(memory.begin(), inner.top() * width, color);
+    std::fill(memory.begin() + (inner.bottom() + 1) * width, memory.end(), color);
+    for (int y = inner.top(); y <= inner.bottom(); ++y) {
+        std::fill_n(memory.begin() + y * width, inner.left(), color);
+        std::fill(memory.begin() + y * width + inner.right() + 1, memory.begin() + (y + 1) * width, color);
     }
     if (border == color)
         return false;
