@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QMap>
-#include <QSaveFile>
 #include <QtDebug>
 
 #include <cerrno>
@@ -100,8 +99,8 @@ bool writeEntry(zip_t *archive, zip_uint64_t index, const QString &path, QString
         return false;
     }
     Entry entry(zip_fopen_index(archive, index, 0));
-    QSaveFile file(path);
-    if (!entry || !file.open(QIODevice::WriteOnly)) {
+    QFile file(path); // a private folder: a failed write is removed, and nothing needs a sync
+    if (!entry || !file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         error = entry ? file.errorString() : QString::fromUtf8(zip_strerror(archive));
         return false;
     }
@@ -121,10 +120,6 @@ bool writeEntry(zip_t *archive, zip_uint64_t index, const QString &path, QString
             return false;
         }
         written += got;
-    }
-    if (!file.commit()) {
-        error = file.errorString();
-        return false;
     }
     return true;
 }
