@@ -33,25 +33,22 @@ void CdgView::readOptions()
 
 void CdgView::setSong(const QString &song)
 {
-    if (song != songPath || !graphics) {
-        songPath = song;
-        graphics.reset();
-        const QString path = KaraokeFiles::graphicsFile(song);
-        auto read = std::make_unique<CdgSong>();
-        QString error;
-        if (path.isEmpty())
-            ; // a song without graphics
-        else if (read->open(path, &error))
-            graphics = std::move(read);
-        else
-            qWarning("Unable to read the graphics %s: %s", qUtf8Printable(path),
-                     qUtf8Printable(error));
+    if (song == songPath && graphics) {
+        updateVisibility(); // the next frame shown brings the picture to where the song stands
+        return;
     }
-    if (graphics) {
-        graphics->seek(0);
+    songPath = song;
+    graphics.reset();
+    const QString path = KaraokeFiles::graphicsFile(song);
+    auto read = std::make_unique<CdgSong>();
+    QString error;
+    if (!path.isEmpty() && read->open(path, &error)) {
+        graphics = std::move(read);
         graphics->screen().takeChangedArea();
         takePicture();
         update();
+    } else if (!path.isEmpty()) {
+        qWarning("Unable to read the graphics %s: %s", qUtf8Printable(path), qUtf8Printable(error));
     }
     updateVisibility();
 }

@@ -28,7 +28,8 @@ public:
     ~CdgView() override;
 
     // Finds the graphics of song (beside it, or in its archive) and shows their first screen;
-    // the graphics of the same song as before are not read again.
+    // the graphics of the same song as before are not read again and stay where they stand
+    // until the next frame is shown.
     void setSong(const QString &song);
     // Brings the picture to the packets heard by the start of frame.
     void showFrame(int frame);
