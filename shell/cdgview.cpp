@@ -5,7 +5,6 @@
 #include "karaokefiles.h"
 
 #include <QEvent>
-#include <QFileInfo>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QtDebug>

@@ -107,7 +107,8 @@ void CdgScreen::changed(const QRect &area)
     changedArea |= area;
 }
 
-// The whole memory, border included, takes the colour.
+// The whole memory, border included, takes the colour. The repeat count in the second byte only
+// numbers the copies a disc sends of the same packet; each copy after the first changes nothing.
 bool CdgScreen::presetMemory(Data data)
 {
     const uint8_t color = data[0] & 0x0F;
