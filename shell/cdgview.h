@@ -27,9 +27,9 @@ public:
     explicit CdgView(QWidget *display);
     ~CdgView() override;
 
-    // Finds the graphics of song (beside it, or in its archive) and shows their first screen;
-    // the graphics of the same song as before are not read again and stay where they stand
-    // until the next frame is shown.
+    // Finds and reads the graphics of song (beside it, or in its archive) on a thread of their
+    // own, and shows their first screen once read; the graphics of the same song as before are
+    // not read again and stay where they stand until the next frame is shown.
     void setSong(const QString &song);
     // Brings the picture to the packets heard by the start of frame.
     void showFrame(int frame);
@@ -53,6 +53,8 @@ private:
     QWidget *display = nullptr; // the parent
     std::unique_ptr<CdgSong> graphics;
     QString songPath; // the song the graphics belong to
+    int generation = 0; // counts the songs given, so that a late reading of another is dropped
+    bool reading = false;
     QImage picture; // the screen in Format_RGB32, remade when a packet changed it
     QRgb borderColor = 0xff000000;
     bool shown = true;
