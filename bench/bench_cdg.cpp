@@ -128,7 +128,7 @@ void measureZipOpening(const QString &dir, QTextStream &out)
         const double extraction = clock.nsecsElapsed() / 1e6;
         CdgSong graphics;
         graphics.open(KaraokeFiles::graphicsFile(copy));
-        out << QString("  zipped pair: extracted in %1 ms, graphics read and indexed in %2 ms\n")
+        out << QString("  zipped pair: its .mp3 extracted in %1 ms; its .cdg extracted, read and indexed in %2 ms\n")
                    .arg(extraction, 0, 'f', 1)
                    .arg(clock.nsecsElapsed() / 1e6 - extraction, 0, 'f', 1);
     }

@@ -80,24 +80,30 @@ Candidates listCandidates(zip_t *archive)
     return found;
 }
 
-// Inflates one entry into path, checking its declared size and ratio first and never writing
-// more than it declared.
-bool writeEntry(zip_t *archive, zip_uint64_t index, const QString &path, QString &error)
+// The entry's size when it can be read and is within the bounds: at most maxEntrySize, and past
+// ratioFreeSize at most maxRatio times its compressed size; -1 otherwise, with error saying why.
+qint64 checkedSize(zip_t *archive, zip_uint64_t index, QString &error)
 {
     zip_stat_t stat;
     zip_stat_init(&stat);
     if (zip_stat_index(archive, index, 0, &stat) != 0 || !(stat.valid & ZIP_STAT_SIZE) ||
         !(stat.valid & ZIP_STAT_COMP_SIZE)) {
         error = QStringLiteral("an entry cannot be read");
-        return false;
+        return -1;
     }
     const qint64 size = qint64(std::min<zip_uint64_t>(stat.size, zip_uint64_t(1) << 62));
     const qint64 compressed = qint64(std::min<zip_uint64_t>(stat.comp_size, zip_uint64_t(1) << 62));
     if (size > KaraokeZip::maxEntrySize ||
         (size > KaraokeZip::ratioFreeSize && size / KaraokeZip::maxRatio > compressed)) {
         error = QStringLiteral("an entry is too large");
-        return false;
+        return -1;
     }
+    return size;
+}
+
+// Inflates one entry of the given checked size into path, never writing more.
+bool writeEntry(zip_t *archive, zip_uint64_t index, qint64 size, const QString &path, QString &error)
+{
     Entry entry(zip_fopen_index(archive, index, 0));
     QFile file(path); // a private folder: a failed write is removed, and nothing needs a sync
     if (!entry || !file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
@@ -126,7 +132,8 @@ bool writeEntry(zip_t *archive, zip_uint64_t index, const QString &path, QString
 
 } // namespace
 
-bool KaraokeZip::extract(const QString &zipPath, const QString &folder, Pair &pair, QString &error)
+bool KaraokeZip::extract(const QString &zipPath, const QString &folder, Pair &pair, QString &error,
+                         Parts parts)
 {
     error.clear();
     Archive archive = openArchive(zipPath, error);
@@ -145,10 +152,19 @@ bool KaraokeZip::extract(const QString &zipPath, const QString &folder, Pair &pa
     if (pairs.size() > 1)
         qInfo("%s holds %d songs; playing the first by name, %s", qUtf8Printable(zipPath),
               int(pairs.size()), qUtf8Printable(pairs.first()));
+    const zip_uint64_t audio = found.audio.value(pairs.first());
+    const zip_uint64_t graphics = found.graphics.value(pairs.first());
+    const qint64 audioSize = checkedSize(archive.get(), audio, error);
+    const qint64 graphicsSize = audioSize < 0 ? -1 : checkedSize(archive.get(), graphics, error);
+    if (graphicsSize < 0)
+        return false;
     Pair written{folder + QStringLiteral("/song.mp3"), folder + QStringLiteral("/song.cdg")};
-    if (!writeEntry(archive.get(), found.audio.value(pairs.first()), written.audio, error) ||
-        !writeEntry(archive.get(), found.graphics.value(pairs.first()), written.graphics, error)) {
-        QFile::remove(written.audio);
+    if ((parts != Parts::Graphics &&
+         !writeEntry(archive.get(), audio, audioSize, written.audio, error)) ||
+        (parts != Parts::Audio &&
+         !writeEntry(archive.get(), graphics, graphicsSize, written.graphics, error))) {
+        if (parts != Parts::Graphics)
+            QFile::remove(written.audio);
         QFile::remove(written.graphics);
         return false;
     }

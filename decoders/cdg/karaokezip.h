@@ -23,10 +23,18 @@ public:
         QString graphics; // the written .cdg
     };
 
-    // Writes the first pair of the regular file zipPath into folder as song.mp3 and song.cdg.
-    // False, with error saying why and nothing left in folder, when there is no pair or the
-    // archive is unreadable, damaged or too large.
-    static bool extract(const QString &zipPath, const QString &folder, Pair &pair, QString &error);
+    enum class Parts
+    {
+        Both,
+        Audio,   // the .mp3 only, the .cdg's bounds checked all the same
+        Graphics // the .cdg only, beside an .mp3 written before
+    };
+
+    // Writes the first pair of the regular file zipPath into folder as song.mp3 and song.cdg (or
+    // the part asked for). False, with error saying why and nothing left in folder, when there is
+    // no pair or the archive is unreadable, damaged or too large.
+    static bool extract(const QString &zipPath, const QString &folder, Pair &pair, QString &error,
+                        Parts parts = Parts::Both);
 };
 
 #endif // KARAOKEZIP_H
