@@ -175,10 +175,15 @@ void TestKaraoke::hostileArchivesAreUnableToPlay()
     const QString zip = dir.filePath("Bad.zip");
     QVERIFY(Mp3Fixtures::writeFile(zip, archive));
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Unable to open the karaoke archive"));
+    QStringList messages;
+    connect(window->statusBar(), &QStatusBar::messageChanged, this,
+            [&](const QString &text) { messages << text; });
     window->loadFile(zip);
     QTRY_VERIFY(window->statusBar()->currentMessage() == "Unable to play Bad.zip");
     QTest::qWait(200);
     QCOMPARE(window->statusBar()->currentMessage(), QString("Unable to play Bad.zip"));
+    // Refused at once: the song never started before its failure was found.
+    QCOMPARE(messages.value(1), QString("Unable to play Bad.zip"));
     QVERIFY(!window->findChild<CdgView *>()->isVisible());
     QVERIFY(!MP3Object::hasAnInstance() || MP3Object::Instance()->totalFrames() == 0);
     for (const QWidget *top : QApplication::topLevelWidgets())
