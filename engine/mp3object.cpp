@@ -5,6 +5,7 @@
 #include "framedecoder.h"
 #include "frameslot.h"
 #include "frametiming.h"
+#include "karaokefiles.h"
 #include "lyricsdata.h"
 #include "lyricsdecoder.h"
 #include "monotonicclock.h"
@@ -59,11 +60,13 @@ MP3Object::MP3Object(const QString &fileName, int startFrame) : songPath(fileNam
     }
     allocateBuffers();
 
-    decoder = std::make_unique<FrameDecoder>(songPath);
+    // A zipped karaoke song plays from its extracted .mp3; songPath stays the archive's.
+    const QString audioPath = KaraokeFiles::audioFile(songPath);
+    decoder = std::make_unique<FrameDecoder>(audioPath);
     if (decoder->isOpen()) {
         frameCount = decoder->totalFrames();
         obtainOutput();
-        lyrics = std::make_unique<LyricsDecoder>(songPath, &contentList);
+        lyrics = std::make_unique<LyricsDecoder>(audioPath, &contentList);
         connect(lyrics.get(), &LyricsDecoder::LyricsChanged, this, &MP3Object::LyricsHaveChanged);
     }
     skipTo(startFrame);

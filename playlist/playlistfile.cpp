@@ -73,7 +73,9 @@ private:
 PlayListFile::Kind PlayListFile::kindOf(const QString &path)
 {
     const QString extension = path.mid(path.lastIndexOf(QLatin1Char('.')) + 1);
-    if (extension.compare(QLatin1String("mp3"), Qt::CaseInsensitive) == 0)
+    // A zipped karaoke song (an .mp3 with its CD+G graphics) is a song too.
+    if (extension.compare(QLatin1String("mp3"), Qt::CaseInsensitive) == 0 ||
+        extension.compare(QLatin1String("zip"), Qt::CaseInsensitive) == 0)
         return Kind::Song;
     if (extension.compare(QLatin1String("playlist"), Qt::CaseInsensitive) == 0)
         return Kind::PlayList;

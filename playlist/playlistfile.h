@@ -27,8 +27,8 @@ public:
         Unknown
     };
 
-    // By the text after the last "." anywhere in the path, in any case: "mp3", "playlist", or
-    // "m3u" and "m3u8".
+    // By the text after the last "." anywhere in the path, in any case: "mp3" or "zip" (a zipped
+    // karaoke song), "playlist", or "m3u" and "m3u8".
     static Kind kindOf(const QString &path);
     // name with ".playlist" appended unless it already ends with exactly ".playlist" after a
     // "." that is not its first character.

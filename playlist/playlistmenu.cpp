@@ -1,5 +1,6 @@
 #include "playlistmenu.h"
 
+#include "karaokefiles.h"
 #include "m3ureader.h"
 #include "preferences.h"
 
@@ -90,7 +91,8 @@ void PlayListMenu::open()
         // players are a second choice after our own files.
         openDialog = makeDialog(QStringLiteral("PlayListMenuOpenFileDialog"),
                                 QStringLiteral("*.mp3 *.playlist"));
-        openDialog->setNameFilters({QStringLiteral("*.mp3 *.playlist"), M3uReader::nameFilter()});
+        openDialog->setNameFilters({QStringLiteral("*.mp3 *.playlist"), M3uReader::nameFilter(),
+                                    KaraokeFiles::nameFilter()});
         openDialog->setFileMode(QFileDialog::ExistingFile);
         connect(openDialog, &QFileDialog::fileSelected, this,
                 qOverload<const QString &>(&PlayListMenu::open));

@@ -1,6 +1,7 @@
 #include "playlisttoolbar.h"
 
 #include "addfilesdialog.h"
+#include "karaokefiles.h"
 #include "preferences.h"
 
 #include <QMainWindow>
@@ -153,6 +154,7 @@ void PlayListToolbar::addPressed()
     if (!addDialog) {
         addDialog = new AddFilesDialog(this, Preferences::Instance()->lastDirectory());
         addDialog->setObjectName(QStringLiteral("PlayListToolbarAddFileDialog"));
+        addDialog->setNameFilters({QStringLiteral("*.mp3"), KaraokeFiles::nameFilter()});
         addDialog->setModal(true);
         connect(addDialog, &AddFilesDialog::songsChosen, this, &PlayListToolbar::add);
     }

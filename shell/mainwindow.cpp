@@ -2,6 +2,7 @@
 
 #include "advancedpreferenceswindow.h"
 #include "applicationicon.h"
+#include "cdgview.h"
 #include "extrasettings.h"
 #include "frametiming.h"
 #include "lyricsdata.h"
@@ -104,6 +105,8 @@ MainWindow::MainWindow() : QMainWindow(nullptr)
     connect(&timer, &QTimer::timeout, this, &MainWindow::timergo);
     connect(menu, &Menu::PreferencesChanged, lyricsLabel, qOverload<>(&LyricsLabel::ScreenRedraw));
     connect(menu, &Menu::advancedcontrolls, this, &MainWindow::advanced);
+    graphicsView = new CdgView(lyricsLabel);
+    connect(menu, &Menu::GraphicsOptionsChanged, graphicsView, &CdgView::readOptions);
     mpris = new Mpris(this, toolbar);
     connect(mpris, &Mpris::ReloadRequested, this, &MainWindow::seekTo);
     connect(mpris, &Mpris::VolumeRequested, volumeControl, &VolumeControl::setHeardVolume);
@@ -437,6 +440,7 @@ void MainWindow::loadSong(const QString &file, int startFrame)
     lyricsLabel->setSong(file);
     lyricsLabel->setPlayPosition(FrameTiming::msForFrame(startFrame));
     song = MP3Object::Instance(file, startFrame);
+    graphicsView->setSong(file);
     if (!song || !song->hasFramesToPlay()) {
         // Nothing to play: say so, and skip the song once (its end comes on the next pass). A
         // song of one frame is such a song; stopped and reloaded it would end again at once.
@@ -540,6 +544,7 @@ void MainWindow::timergo()
     } else if (song) {
         showStatus(song->statusText());
         song->timergo();
+        graphicsView->showFrame(heardPosition());
         lyricsLabel->setPlayPosition(FrameTiming::msForFrame(heardPosition()));
         timeLabel->setText(formatTime(heardPosition()) + QStringLiteral(" / ") +
                            formatTime(song->totalFrames()));

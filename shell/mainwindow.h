@@ -14,6 +14,7 @@
 #include <memory>
 
 class AdvancedPreferencesWindow;
+class CdgView;
 class LyricsLabel;
 class Menu;
 class MP3Object;
@@ -122,6 +123,7 @@ private:
     std::unique_ptr<AdvancedPreferencesWindow> advancedWindow;
     RecursiveMutex mutex; // guards every field below
     LyricsLabel *lyricsLabel = nullptr;
+    CdgView *graphicsView = nullptr; // a child of the lyrics display, over it
     MP3Object *song = nullptr;
     Menu *menu = nullptr;
     Toolbar *toolbar = nullptr;

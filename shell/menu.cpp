@@ -1,5 +1,8 @@
 #include "menu.h"
 
+#include "cdgview.h"
+#include "extrasettings.h"
+#include "karaokefiles.h"
 #include "m3ureader.h"
 #include "playlistwindow.h"
 #include "preferences.h"
@@ -65,6 +68,30 @@ Menu::Menu(QMenuBar *host) : QMenuBar(nullptr), hostMenuBar(host)
         hostMenuBar->addMenu(popup);
     playlistId->setCheckable(true);
     playlistId->setChecked(Preferences::Instance()->playlistVisible());
+    addGraphicsOptions();
+}
+
+// The CD+G graphics of MP3+G songs, shown in place of the lyrics page, smoothly scaled or sharp.
+void Menu::addGraphicsOptions()
+{
+    const ExtraSettings &settings = ExtraSettings::instance();
+    graphicsId = viewMenu->addAction(QStringLiteral("Show CD+&G Graphics"), this,
+                                     &Menu::graphicsOptions);
+    graphicsId->setCheckable(true);
+    graphicsId->setChecked(settings.boolValue(QLatin1String(CdgView::showKey), true));
+    smoothGraphicsId = viewMenu->addAction(QStringLiteral("S&mooth CD+G Graphics"), this,
+                                           &Menu::graphicsOptions);
+    smoothGraphicsId->setCheckable(true);
+    smoothGraphicsId->setChecked(settings.boolValue(QLatin1String(CdgView::smoothKey), true));
+}
+
+void Menu::graphicsOptions()
+{
+    QMutexLocker locker(&mutex); // guards the check marks
+    ExtraSettings &settings = ExtraSettings::instance();
+    settings.setValue(QLatin1String(CdgView::showKey), graphicsId->isChecked());
+    settings.setValue(QLatin1String(CdgView::smoothKey), smoothGraphicsId->isChecked());
+    emit GraphicsOptionsChanged();
 }
 
 Menu::~Menu()
@@ -91,7 +118,8 @@ void Menu::load()
                                      QStringLiteral("*.mp3 *.playlist"));
         loadDialog->setObjectName(QStringLiteral("MainWindowLoadFile"));
         // M3U lists of other players are a second choice after our own files.
-        loadDialog->setNameFilters({QStringLiteral("*.mp3 *.playlist"), M3uReader::nameFilter()});
+        loadDialog->setNameFilters({QStringLiteral("*.mp3 *.playlist"), M3uReader::nameFilter(),
+                                    KaraokeFiles::nameFilter()});
         loadDialog->setModal(true);
         loadDialog->setFileMode(QFileDialog::ExistingFile);
         // Qt's own dialog, the same on every desktop and reachable by its object name.

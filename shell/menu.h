@@ -44,6 +44,8 @@ signals:
     void advancedcontrolls();
     // "Fit &Lyrics to Window" was chosen; checked says whether it is now on.
     void fitLyricsToggled(bool checked);
+    // "Show CD+G Graphics" or "Smooth CD+G Graphics" was switched (and stored).
+    void GraphicsOptionsChanged();
 
 private slots:
     void load();
@@ -53,6 +55,7 @@ private slots:
     void back();
     void advanced();
     void about();
+    void graphicsOptions();
 
 private:
     friend class SingleInstance<Menu>;
@@ -63,6 +66,7 @@ private:
 
     explicit Menu(QMenuBar *host);
 
+    void addGraphicsOptions();
     void chooseColor(QColor (Preferences::*get)() const, void (Preferences::*set)(const QColor &),
                      const QString &which);
     QColor colorSelector(const QColor &initial, const QString &which);
@@ -85,6 +89,8 @@ private:
     QAction *backgroundColorId = nullptr;
     QAction *advancedId = nullptr;
     QAction *aboutId = nullptr;
+    QAction *graphicsId = nullptr;       // checkable; the settings' showGraphics
+    QAction *smoothGraphicsId = nullptr; // checkable; the settings' smoothGraphics
 };
 
 #endif

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # tools/fuzz.sh TARGET SECONDS: a coverage-guided campaign on one reader of user files (targets:
-# lrc contentstream id3lyrics mp3d preferences playlistfile m3u). Builds the libFuzzer programs
+# lrc contentstream id3lyrics mp3d preferences playlistfile m3u cdg zip). Builds the libFuzzer programs
 # with clang in build-fuzz (FUZZ_BUILD_DIR), installing clang when it is missing, then fuzzes from
 # the seed corpus tests/fuzz/corpus/TARGET for SECONDS. A finding (crash, leak, timeout, memory
 # blow-up) is minimised and copied into the seed corpus as finding-<sha1>, where it stays a
@@ -14,7 +14,7 @@ seeds=tests/fuzz/corpus/$target
 
 # What one run may take: songs are fuzzed up to 256 KiB, text formats up to 64 KiB.
 case $target in
-    mp3d | id3lyrics) max_len=262144 ;;
+    mp3d | id3lyrics | cdg | zip) max_len=262144 ;;
     *) max_len=65536 ;;
 esac
 

@@ -563,9 +563,9 @@ void TestPlayList::dialogs_data()
     QTest::addColumn<QString>("after"); // empty: saved, a suffix other than ".playlist" kept
     const QStringList songs{"one.mp3", "two.mp3"};
     QTest::addRow("open") << "&Open" << "PlayListMenuOpenFileDialog"
-                          << "*.mp3 *.playlist|M3U playlists (*.m3u *.m3u8)" << songs
+                          << "*.mp3 *.playlist|M3U playlists (*.m3u *.m3u8)|Karaoke (*.mp3 *.zip)" << songs
                           << "*two.mp3";
-    QTest::addRow("add") << "Add Files" << "PlayListToolbarAddFileDialog" << "*.mp3" << songs
+    QTest::addRow("add") << "Add Files" << "PlayListToolbarAddFileDialog" << "*.mp3|Karaoke (*.mp3 *.zip)" << songs
                          << "*one.mp3 two.mp3";
     // Folders among them stand for their songs, subfolders first, in natural name order.
     QTest::addRow("add several and folders")

@@ -578,7 +578,8 @@ void TestMainWindow::menuChoicesAreStored()
     QCOMPARE(preferences->lastDirectory(), dir.path() + '/');
     QCOMPARE(PlayListWindow::Instance()->currentSongFile(), dir.filePath("b.mp3"));
     QCOMPARE(static_cast<QFileDialog *>(answers.seen.value(4))->nameFilters(),
-             QStringList({"*.mp3 *.playlist", "M3U playlists (*.m3u *.m3u8)"}));
+             QStringList({"*.mp3 *.playlist", "M3U playlists (*.m3u *.m3u8)",
+                          "Karaoke (*.mp3 *.zip)"}));
     QMimeData dropped;
     dropped.setUrls({QUrl::fromLocalFile(dir.filePath("a.mp3")),
                      QUrl::fromLocalFile(dir.filePath("b.mp3"))});

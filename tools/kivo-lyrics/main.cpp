@@ -1,10 +1,13 @@
 // kivo-lyrics: for people who make karaoke songs.
 //   kivo-lyrics embed SONG.mp3 LYRICS.lrc   stores the lyrics in the song's ID3v2 tag (SYLT)
 //   kivo-lyrics show [--json] SONG.mp3      prints every page and highlight the player shows
+//                                           (SONG.zip: a zipped song with CD+G graphics)
 //   kivo-lyrics --version
+#include "cdgsong.h"
 #include "deliveryreport.h"
 #include "id3lyrics.h"
 #include "jsonline.h"
+#include "karaokefiles.h"
 #include "lrcparser.h"
 #include "lyricsshow.h"
 #include "regularfile.h"
@@ -80,10 +83,36 @@ int embed(const QString &song, const QString &lrcPath)
     return 0;
 }
 
-int show(const QString &song, bool json)
+// Says on stderr whether the song has CD+G graphics and what they hold; false when it has none.
+bool describeGraphics(const QString &song)
 {
-    if (!exists(song))
-        return fail(QStringLiteral("%1: no such file").arg(song));
+    const QString path = KaraokeFiles::graphicsFile(song);
+    if (path.isEmpty())
+        return false;
+    CdgSong graphics;
+    QString error;
+    if (!graphics.open(path, &error)) {
+        say(stderr, QStringLiteral("%1: the CD+G graphics cannot be read: %2").arg(path, error));
+        return false;
+    }
+    const qint64 seconds = graphics.durationMs() / 1000;
+    say(stderr, QStringLiteral("CD+G graphics from %1: %2 packets, %3:%4, %5 screen changes")
+                    .arg(KaraokeFiles::isArchive(song) ? song : path)
+                    .arg(graphics.packetCount())
+                    .arg(seconds / 60)
+                    .arg(seconds % 60, 2, 10, QLatin1Char('0'))
+                    .arg(graphics.changeCount()));
+    return true;
+}
+
+int show(const QString &given, bool json)
+{
+    if (!exists(given))
+        return fail(QStringLiteral("%1: no such file").arg(given));
+    const bool hasGraphics = describeGraphics(given);
+    const QString song = KaraokeFiles::audioFile(given);
+    if (song.isEmpty())
+        return fail(QStringLiteral("%1: no .mp3 and .cdg of the same name in it").arg(given));
     const SongLyrics lyrics = SongLyrics::forSong(song);
     LyricsShow run;
     QString error;
@@ -101,6 +130,8 @@ int show(const QString &song, bool json)
         return fail(QStringLiteral("%1: no timed lyrics in it (lines need [mm:ss.xx] stamps), and "
                                    "none in the tag of %2")
                         .arg(unusedSidecar, song));
+    if (!lyrics.hasLyrics() && hasGraphics)
+        return 0; // the graphics are what the player shows
     if (!lyrics.hasLyrics())
         return fail(QStringLiteral("%1: no lyrics found (no %2.lrc beside it, no SYLT or LRC "
                                    "USLT in its tag)")
