@@ -3,6 +3,7 @@
 #include "advancedpreferenceswindow.h"
 #include "applicationicon.h"
 #include "frametiming.h"
+#include "librarylink.h"
 #include "lyricsdata.h"
 #include "lyricslabel.h"
 #include "menu.h"
@@ -66,6 +67,7 @@ MainWindow::MainWindow() : QMainWindow(nullptr)
     playListWindow->setWindowIcon(applicationIcon());
     playListWindow->setWindowTitle(QStringLiteral("Vantrel Kivo Player Play List"));
     connect(playListWindow, &PlayListWindow::changed, this, &MainWindow::playlistchanged);
+    library = new LibraryLink(menu->view(), this);
     connect(toolbar, &Toolbar::PreviousButtonPressed, playListWindow, &PlayListWindow::goPrevious);
     connect(toolbar, &Toolbar::NextButtonPressed, playListWindow, &PlayListWindow::goNext);
     // The playlist window's own close button goes through the menu, which keeps the check mark
@@ -284,6 +286,7 @@ void MainWindow::loadSong(const QString &file, int startFrame)
     QMutexLocker locker(&mutex); // guards song and the flags
     lyricsLabel->ScreenRedraw(nullptr);
     song = MP3Object::Instance(file, startFrame);
+    library->songStarted(file);
     if (!song || song->totalFrames() == 0) {
         // Nothing to play: say so, and skip the song once (its end comes on the next pass).
         statusBar()->showMessage(QStringLiteral("Unable to play ") + QFileInfo(file).fileName());

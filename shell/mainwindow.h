@@ -13,6 +13,7 @@
 #include <memory>
 
 class AdvancedPreferencesWindow;
+class LibraryLink;
 class LyricsLabel;
 class Menu;
 class MP3Object;
@@ -98,6 +99,7 @@ private:
     LyricsLabel *lyricsLabel = nullptr;
     MP3Object *song = nullptr;
     Menu *menu = nullptr;
+    LibraryLink *library = nullptr; // the library window and loudness normalisation
     Toolbar *toolbar = nullptr;
     PlayListWindow *playListWindow = nullptr;
     QTimer timer{this}; // single shot; the window's child "passTimer"
