@@ -15,7 +15,9 @@ constexpr qint64 maxFolderListSize = 1 << 20;
 
 QString folderListFile(const QString &databaseFile)
 {
-    return QFileInfo(databaseFile).absolutePath() + QLatin1String("/library-folders");
+    const QFileInfo database(databaseFile);
+    return database.absolutePath() + QLatin1Char('/') + database.completeBaseName() +
+           QLatin1String("-folders");
 }
 
 bool run(QSqlDatabase &db, const QString &statement)

@@ -11,7 +11,7 @@
 // so the player, its scanner thread and kivo-library can use the file at the same time. A file
 // that is not a database or fails its check is moved aside ("library.sqlite.damaged") and made
 // anew; the next scan fills it again from the folders, which live in a plain list beside the
-// file ("library-folders") so a damaged database never loses them.
+// file ("library-folders" beside "library.sqlite") so a damaged database never loses them.
 class LibraryDatabase
 {
 public:

@@ -86,6 +86,12 @@ private:
     std::set<QPair<quint64, quint64>> visited;
 };
 
+// Columns are NOT NULL: an absent tag is stored as empty text.
+QString text(const QString &value)
+{
+    return value.isNull() ? QStringLiteral("") : value;
+}
+
 bool exec(QSqlQuery &query)
 {
     if (query.exec())
@@ -180,6 +186,11 @@ void LibraryScanner::readChanged(const QList<Found> &found, Summary &summary)
         report(Phase::Reading, int(found.size()), int(found.size()));
 }
 
+bool LibraryScanner::addSong(const Found &file, const SongFacts &facts)
+{
+    return writeSong(file, facts, nullptr);
+}
+
 // Inserts or replaces one song and its full-text row. Inside the open transaction.
 bool LibraryScanner::writeSong(const Found &file, const SongFacts &facts, const Known *was)
 {
@@ -192,9 +203,9 @@ bool LibraryScanner::writeSong(const Found &file, const SongFacts &facts, const 
     song.addBindValue(file.path);
     song.addBindValue(file.size);
     song.addBindValue(file.mtime);
-    song.addBindValue(facts.title);
-    song.addBindValue(facts.artist);
-    song.addBindValue(facts.album);
+    song.addBindValue(text(facts.title));
+    song.addBindValue(text(facts.artist));
+    song.addBindValue(text(facts.album));
     song.addBindValue(facts.milliseconds);
     song.addBindValue(facts.tagLyrics);
     song.addBindValue(file.fileLyrics);
@@ -205,42 +216,42 @@ bool LibraryScanner::writeSong(const Found &file, const SongFacts &facts, const 
         return false;
     const qint64 id = was ? was->id : song.lastInsertId().toLongLong();
     seen.insert(id);
-    QSqlQuery text(db);
-    text.prepare(QStringLiteral("DELETE FROM songs_fts WHERE rowid = ?"));
-    text.addBindValue(id);
+    QSqlQuery words(db);
+    words.prepare(QStringLiteral("DELETE FROM songs_fts WHERE rowid = ?"));
+    words.addBindValue(id);
     if (was)
-        exec(text);
-    text.prepare(QStringLiteral(
+        exec(words);
+    words.prepare(QStringLiteral(
         "INSERT INTO songs_fts (rowid, title, artist, album, file) VALUES (?,?,?,?,?)"));
-    text.addBindValue(id);
-    text.addBindValue(SearchText::forIndex(facts.title));
-    text.addBindValue(SearchText::forIndex(facts.artist));
-    text.addBindValue(SearchText::forIndex(facts.album));
-    text.addBindValue(SearchText::forIndex(QFileInfo(file.path).completeBaseName()));
-    return exec(text);
+    words.addBindValue(id);
+    words.addBindValue(SearchText::forIndex(facts.title));
+    words.addBindValue(SearchText::forIndex(facts.artist));
+    words.addBindValue(SearchText::forIndex(facts.album));
+    words.addBindValue(SearchText::forIndex(QFileInfo(file.path).completeBaseName()));
+    return exec(words);
 }
 
 void LibraryScanner::removeGone(Summary &summary)
 {
     QSqlDatabase &db = database.connection();
     db.transaction();
-    QSqlQuery song(db), text(db);
+    QSqlQuery song(db), words(db);
     song.prepare(QStringLiteral("DELETE FROM songs WHERE id = ?"));
-    text.prepare(QStringLiteral("DELETE FROM songs_fts WHERE rowid = ?"));
+    words.prepare(QStringLiteral("DELETE FROM songs_fts WHERE rowid = ?"));
     for (const Known &was : std::as_const(known)) {
         if (seen.contains(was.id))
             continue;
         song.addBindValue(was.id);
-        text.addBindValue(was.id);
+        words.addBindValue(was.id);
         exec(song);
-        exec(text);
+        exec(words);
         ++summary.removed;
         commitNowAndThen(false);
     }
     commitNowAndThen(true);
 }
 
-// Songs without a tag gain or a measurement, measured one by one, each result written at once.
+// Songs without a tag gain (or with a raising one but no peak) and not yet measured, one by one, each result written at once.
 void LibraryScanner::measureAll(Summary &summary)
 {
     QSqlDatabase &db = database.connection();
@@ -248,8 +259,9 @@ void LibraryScanner::measureAll(Summary &summary)
     QSqlQuery query(db);
     query.setForwardOnly(true);
     if (query.exec(QStringLiteral(
-            "SELECT id, path FROM songs WHERE tag_gain IS NULL AND measured_lufs IS NULL"
-            " AND measure_failed = 0 AND lower(path) NOT LIKE '%.zip'")))
+            "SELECT id, path FROM songs WHERE measured_lufs IS NULL AND measure_failed = 0"
+            " AND (tag_gain IS NULL OR (tag_gain > 0 AND tag_peak IS NULL))"
+            " AND lower(path) NOT LIKE '%.zip'")))
         while (query.next())
             todo.append({query.value(0).toLongLong(), query.value(1).toString()});
     query.finish();

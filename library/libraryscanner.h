@@ -62,6 +62,9 @@ public:
         bool graphics = false;
     };
 
+    // Writes one new song as a scan would; callers (benchmarks, tests) open the transaction.
+    bool addSong(const Found &file, const SongFacts &facts);
+
 private:
     struct Known
     {

@@ -121,7 +121,9 @@ double LoudnessMeter::gainFor(std::optional<double> tagGainDb, std::optional<dou
     std::optional<double> peak;
     if (tagGainDb) {
         gainDb = *tagGainDb;
-        peak = tagPeak;
+        peak = tagPeak ? tagPeak : measuredPeak;
+        if (gainDb > 0 && !peak)
+            return 1.0; // raising a song of unknown peak could clip it
     } else if (measuredLufs) {
         gainDb = targetLufs - *measuredLufs;
         peak = measuredPeak;

@@ -27,7 +27,8 @@ public:
                                               const std::atomic<bool> *cancel = nullptr);
 
     // The linear gain for a song: from its tag (dB, peak) when it has one, else from its
-    // measurement, else exactly 1. Never so high that the peak passes full scale, never above
+    // measurement, else exactly 1. A tag that raises the level needs a peak (its own or the
+    // measured one), else it is not followed. Never so high that the peak passes full scale, never above
     // SoundSettings::maxLoudnessGain; exactly 1 when no change is asked for.
     static double gainFor(std::optional<double> tagGainDb, std::optional<double> tagPeak,
                           std::optional<double> measuredLufs, std::optional<double> measuredPeak);
