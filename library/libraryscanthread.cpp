@@ -5,6 +5,10 @@
 
 #include <QElapsedTimer>
 
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 LibraryScanThread::LibraryScanThread(const QString &databaseFile, QObject *parent)
     : QThread(parent), databaseFile(databaseFile)
 {
@@ -34,6 +38,8 @@ void LibraryScanThread::cancel()
 
 void LibraryScanThread::run()
 {
+    // Niced, this thread alone: playback and the window come first on a busy machine.
+    ::setpriority(PRIO_PROCESS, id_t(::syscall(SYS_gettid)), 10);
     LibraryDatabase database(databaseFile, LibraryDatabase::Check::Thorough);
     LibraryScanner scanner(database);
     QElapsedTimer sinceReport;
