@@ -100,7 +100,13 @@ void LibraryWindow::buildResults()
     table->setDragEnabled(true);
     table->setDragDropMode(QAbstractItemView::DragOnly);
     table->verticalHeader()->setVisible(false);
-    table->horizontalHeader()->setStretchLastSection(false);
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
+    QHeaderView *header = table->horizontalHeader();
+    header->setSectionResizeMode(SongTableModel::Title, QHeaderView::Stretch);
+    header->resizeSection(SongTableModel::Artist, 180);
+    header->resizeSection(SongTableModel::Album, 160);
+    for (int mark : {SongTableModel::Length, SongTableModel::Lyrics, SongTableModel::Graphics})
+        header->resizeSection(mark, header->fontMetrics().horizontalAdvance(QStringLiteral("Lyrics")) + 24);
     table->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(table, &QTableView::activated, this, [this](const QModelIndex &index) {
         emit playRequested(model->song(sorted->mapToSource(index).row()).path);
@@ -116,6 +122,7 @@ bool LibraryWindow::scanning() const
 void LibraryWindow::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
+    searchField->setFocus();
     runSearch();
     if (!sinceScan.isValid())
         rescan();
@@ -191,7 +198,7 @@ void LibraryWindow::runSearch()
     searchTimer.stop();
     model->setSongs(library.search(searchField->text(), resultLimit));
     if (!scanning())
-        statusLabel->setText(QStringLiteral("%1 songs found").arg(model->rowCount()));
+        statusLabel->setText((model->rowCount() == 1 ? QStringLiteral("1 song found") : QStringLiteral("%1 songs found").arg(model->rowCount())));
 }
 
 QStringList LibraryWindow::selectedPaths() const

@@ -319,7 +319,7 @@ void TestLibrary::loudness()
                  qPrintable(QString("%1 LUFS at gain %2").arg(heard->lufs).arg(gain)));
     else
         QVERIFY2(heard->peak <= 1.0 && heard->peak > 0.98, qPrintable(QString::number(heard->peak)));
-    QCOMPARE(index.loudnessGain(root + "/unknown.mp3"), 1.0);
+    QVERIFY(index.loudnessGain(root + "/unknown.mp3") == 1.0);
 }
 
 // Typing searches at once; Return plays the first song found.
