@@ -31,6 +31,12 @@ LibraryWindow::LibraryWindow(const QString &databaseFile, QWidget *parent)
     scanThread = new LibraryScanThread(databaseFile, this);
     connect(scanThread, &LibraryScanThread::progress, this, &LibraryWindow::scanProgress);
     connect(scanThread, &LibraryScanThread::scanFinished, this, &LibraryWindow::scanFinished);
+    connect(scanThread, &QThread::finished, this, [this] {
+        if (rescanWhenDone) {
+            rescanWhenDone = false;
+            rescan();
+        }
+    });
     auto *layout = new QVBoxLayout(this);
     buildFolderRow();
     buildResults();
@@ -162,9 +168,12 @@ void LibraryWindow::removeChosenFolder()
 
 void LibraryWindow::removeFolder(const QString &folder)
 {
-    scanThread->cancel(); // its songs go now; a running scan would bring them back
-    scanThread->wait();
-    library.removeFolder(folder);
+    library.removeFolder(folder); // its songs go now
+    if (scanning()) {
+        // The running scan may bring some back: it stops, and a scan of the folders left follows.
+        scanThread->cancel();
+        rescanWhenDone = true;
+    }
     showFolders();
     runSearch();
     emit libraryChanged();
@@ -179,6 +188,8 @@ void LibraryWindow::showFolders()
 void LibraryWindow::rescan()
 {
     const QStringList folders = library.folders();
+    if (scanning())
+        rescanWhenDone = true; // the folders may have changed since it began
     if (folders.isEmpty() || !scanThread->startScan(folders, measureLoudness))
         return;
     sinceScan.start();

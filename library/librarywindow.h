@@ -47,7 +47,7 @@ public slots:
     // Adds the folder and scans it.
     void addFolder(const QString &folder);
     void removeFolder(const QString &folder);
-    // Starts a scan of every folder unless one is running.
+    // Starts a scan of every folder, or another one when the running scan has ended.
     void rescan();
     void setSearchText(const QString &words);
 
@@ -78,6 +78,7 @@ private:
     LibraryIndex library;
     LibraryScanThread *scanThread = nullptr;
     bool measureLoudness = true;
+    bool rescanWhenDone = false; // the folders changed while a scan ran
     QElapsedTimer sinceScan;
     QListWidget *folderList = nullptr;
     QPushButton *addButton = nullptr;

@@ -244,16 +244,19 @@ void TestLibrary::search()
 
 void TestLibrary::damagedDatabaseIsRebuilt_data()
 {
-    QTest::addColumn<int>("keptBytes"); // -1: the file overwritten with text
+    // share of the file kept; -1: overwritten with text; -2: pages in its middle overwritten
+    QTest::addColumn<double>("kept");
     QTest::addColumn<bool>("movedAside");
-    QTest::addRow("truncated") << 12000 << true;
-    QTest::addRow("not a database") << -1 << true;
-    QTest::addRow("emptied") << 0 << false;
+    QTest::addRow("truncated early") << 0.1 << true;
+    QTest::addRow("truncated in half") << 0.5 << true;
+    QTest::addRow("not a database") << -1.0 << true;
+    QTest::addRow("pages overwritten") << -2.0 << true;
+    QTest::addRow("emptied") << 0.0 << false;
 }
 
 void TestLibrary::damagedDatabaseIsRebuilt()
 {
-    QFETCH(int, keptBytes);
+    QFETCH(double, kept);
     QFETCH(bool, movedAside);
     const QString root = dir.filePath("damage"), database = dir.filePath("damage.sqlite");
     QDir().mkpath(root);
@@ -263,12 +266,12 @@ void TestLibrary::damagedDatabaseIsRebuilt()
     LibraryIndex(database).addFolder(root);
     QCOMPARE(scan(database, {root}).songs, 200);
     QFile file(database);
-    QVERIFY(file.size() > 3 * 12000); // the truncation cuts into the songs
-    if (keptBytes >= 0) {
-        QVERIFY(file.resize(keptBytes));
+    if (kept >= 0) {
+        QVERIFY(file.resize(qint64(file.size() * kept)));
     } else {
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray(20000, 'x'));
+        QVERIFY(file.open(kept == -1 ? QIODevice::WriteOnly : QIODevice::ReadWrite));
+        QVERIFY(file.seek(kept == -1 ? 0 : file.size() / 2));
+        file.write(QByteArray(kept == -1 ? 20000 : 8192, 'x'));
         file.close();
     }
     QFile::remove(database + ".damaged");
