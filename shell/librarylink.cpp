@@ -16,7 +16,12 @@ LibraryLink::LibraryLink(QMenu *viewMenu, QWidget *window) : QObject(window)
     viewMenu->addAction(QStringLiteral("&Library"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L),
                         this, &LibraryLink::toggleWindow);
     viewMenu->addAction(loudness->action());
-    connect(loudness->action(), &QAction::toggled, library, &LibraryWindow::setMeasureLoudness);
+    // Switched on: the songs not yet measured are measured now, in the background.
+    connect(loudness->action(), &QAction::toggled, library, [this](bool on) {
+        library->setMeasureLoudness(on);
+        if (on)
+            library->rescan();
+    });
     connect(library, &LibraryWindow::playRequested, this, [](const QString &path) {
         if (Menu *menu = Menu::Instance())
             menu->load(path);
