@@ -275,6 +275,18 @@ void PlayListWindow::addSong(const QString &path)
     changedSinceSave = true;
 }
 
+void PlayListWindow::insertSongAfterCurrent(const QString &path)
+{
+    QMutexLocker locker(&mutex); // guards the list
+    const int row = currentSong + 1;
+    songs.insert(row, path);
+    if (currentSong < 0)
+        currentSong = 0;
+    listBox->insertItem(row, rowText(row));
+    emit changed();
+    changedSinceSave = true;
+}
+
 void PlayListWindow::moveSongUp(int row)
 {
     QMutexLocker locker(&mutex); // guards the list

@@ -53,6 +53,8 @@ public:
     int distinctSongCount() const;
     void clearList();
     void addSong(const QString &path);
+    // Puts the song right after the current one (first in an empty list), to be played next.
+    void insertSongAfterCurrent(const QString &path);
     // The current song follows its song. Rows outside the list are ignored.
     void moveSongUp(int row);
     void moveSongDown(int row);

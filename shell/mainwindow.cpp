@@ -5,6 +5,7 @@
 #include "cdgview.h"
 #include "extrasettings.h"
 #include "frametiming.h"
+#include "librarylink.h"
 #include "lyricsdata.h"
 #include "lyricslabel.h"
 #include "menu.h"
@@ -88,6 +89,9 @@ MainWindow::MainWindow() : QMainWindow(nullptr)
     playListWindow->setWindowIcon(applicationIcon());
     playListWindow->setWindowTitle(QStringLiteral("Vantrel Kivo Player Play List"));
     connect(playListWindow, &PlayListWindow::changed, this, &MainWindow::playlistchanged);
+    library = new LibraryLink(menu->view(), this);
+    playbackMenu->menu()->addSeparator();
+    playbackMenu->menu()->addAction(library->loudnessAction());
     connect(toolbar, &Toolbar::PreviousButtonPressed, playListWindow, &PlayListWindow::goPrevious);
     connect(toolbar, &Toolbar::NextButtonPressed, playListWindow, &PlayListWindow::goNext);
     // The playlist window's own close button goes through the menu, which keeps the check mark
@@ -440,6 +444,7 @@ void MainWindow::loadSong(const QString &file, int startFrame)
     lyricsLabel->setSong(file);
     lyricsLabel->setPlayPosition(FrameTiming::msForFrame(startFrame));
     song = MP3Object::Instance(file, startFrame);
+    library->songStarted(file);
     graphicsView->setSong(file);
     if (!song || !song->hasFramesToPlay()) {
         // Nothing to play: say so, and skip the song once (its end comes on the next pass). A

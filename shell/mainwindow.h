@@ -15,6 +15,7 @@
 
 class AdvancedPreferencesWindow;
 class CdgView;
+class LibraryLink;
 class LyricsLabel;
 class Menu;
 class MP3Object;
@@ -126,6 +127,7 @@ private:
     CdgView *graphicsView = nullptr; // a child of the lyrics display, over it
     MP3Object *song = nullptr;
     Menu *menu = nullptr;
+    LibraryLink *library = nullptr; // the library window and loudness normalisation
     Toolbar *toolbar = nullptr;
     PlaybackMenu *playbackMenu = nullptr; // child
     QToolBar *seekToolbar = nullptr;      // child; holds the seek bar and the volume

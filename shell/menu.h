@@ -29,6 +29,9 @@ public:
 
     ~Menu() override;
 
+    // The "&View" menu, for entries of other parts.
+    QMenu *view() const { return viewMenu; }
+
 public slots:
     // Toggles the playlist window, its stored visibility and the "&Playlist" check mark.
     void playlist();

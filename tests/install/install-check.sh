@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the player into a fresh prefix and runs both programs from there, as a user on a
 # machine without the build tree would: kivo-lyrics embeds and shows a song's lyrics, the player
-# starts headless, writes its preferences and ends cleanly when asked to stop.
+# starts headless, writes its preferences and ends cleanly when asked to stop; kivo-library
+# finds a song.
 # Usage: install-check.sh CMAKE BUILD_DIR MAKESONG
 set -euo pipefail
 cmake=$1 build=$2 makesong=$3
@@ -11,7 +12,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 prefix="$work/prefix"
 "$cmake" --install "$build" --prefix "$prefix" >/dev/null
-for program in vantrelkivo kivo-lyrics; do
+for program in vantrelkivo kivo-lyrics kivo-library; do
     [ -x "$prefix/bin/$program" ] || fail "$program not installed"
     # The libraries must come from the prefix, never from the build tree.
     if LD_LIBRARY_PATH= ldd "$prefix/bin/$program" | grep -F "$build" ; then
@@ -42,6 +43,13 @@ printf '[00:00.50]Hello there\n[00:01.20]Second line\n' > "$work/song.lrc"
 rm "$work/song.lrc"
 shown=$("$prefix/bin/kivo-lyrics" show --json "$work/song.mp3" 2>/dev/null)
 grep -q 'Hello there' <<<"$shown" || fail "show did not give the embedded lyrics: $shown"
+
+# kivo-library indexes the song's folder and finds it by its file name.
+export XDG_DATA_HOME="$work/data"
+"$prefix/bin/kivo-library" add "$work" || fail "kivo-library add failed"
+"$prefix/bin/kivo-library" scan >/dev/null 2>&1 || fail "kivo-library scan failed"
+found=$("$prefix/bin/kivo-library" search song)
+[ "${found%%$'\t'*}" = "$work/song.mp3" ] || fail "kivo-library search did not find the song: $found"
 
 # The player starts on the installed demo song, plays, and ends at once when asked to stop, even
 # though its changed playlist would offer to be saved if the window were closed.

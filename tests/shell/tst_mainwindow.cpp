@@ -5,6 +5,10 @@
 #include "entry.h"
 #include "extrasettings.h"
 #include "localfilename.h"
+#include "librarydatabase.h"
+#include "libraryindex.h"
+#include "libraryscanner.h"
+#include "librarywindow.h"
 #include "lyricslabel.h"
 #include "mainwindow.h"
 #include "modalanswers.h"
@@ -20,6 +24,7 @@
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QLabel>
+#include <QListWidget>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
@@ -183,6 +188,7 @@ private slots:
     void lyricsFullScreen();
     void soundKeys_data();
     void soundKeys();
+    void librarySongsPlayAtEvenLoudness();
 
 private:
     QTemporaryDir dir;
@@ -705,6 +711,46 @@ void TestMainWindow::soundKeys()
     QCOMPARE(MainWindow::soundText(SoundSettings::key(), SoundSettings::vocalsReduced()), field);
     SoundSettings::setKey(0);
     SoundSettings::setVocalsReduced(false);
+}
+
+// A library song starts at the gain its measurement asks for, exactly 1 with normalisation off;
+// "Play Next" puts songs after the current one in the order chosen.
+void TestMainWindow::librarySongsPlayAtEvenLoudness()
+{
+    const QString folder = dir.filePath("library"), loud = folder + "/loud.mp3";
+    QVERIFY(QDir().mkpath(folder));
+    Mp3Fixtures::Sine sine; // about -7 LUFS: to be lowered by some 11 dB
+    QVERIFY(Mp3Fixtures::writeSine(loud, sine));
+    LibraryIndex index;
+    QVERIFY(index.addFolder(folder));
+    {
+        LibraryDatabase database(LibraryIndex::standardFileName());
+        LibraryScanner scanner(database);
+        scanner.setMeasureLoudness(true);
+        QCOMPARE(scanner.scan(index.folders()).measured, 1);
+    }
+    const double gain = index.loudnessGain(loud);
+    QVERIFY2(gain > 0.2 && gain < 0.4, qPrintable(QString::number(gain)));
+
+    window->loadFile(loud);
+    QTRY_VERIFY(MP3Object::hasAnInstance() && MP3Object::Instance()->fileName() == loud);
+    QCOMPARE(SoundSettings::loudnessGain(), gain);
+    QAction *normalisation = nullptr;
+    for (QAction *action : window->findChildren<QAction *>())
+        if (action->text() == "Loudness Normalisation")
+            normalisation = action;
+    QVERIFY(normalisation && normalisation->isChecked() &&
+            window->menuBar()->actions()[1]->menu()->actions().contains(normalisation));
+    normalisation->trigger();
+    QVERIFY(SoundSettings::loudnessGain() == 1.0); // exactly: the samples pass untouched
+    normalisation->trigger();
+    QCOMPARE(SoundSettings::loudnessGain(), gain);
+
+    emit window->findChild<LibraryWindow *>()->playNextRequested({"/a.mp3", "/b.mp3"});
+    const auto *rows = PlayListWindow::Instance()->findChild<QListWidget *>();
+    QCOMPARE(rows->count(), 3);
+    QVERIFY(rows->item(1)->text().endsWith("/a.mp3") && rows->item(2)->text().endsWith("/b.mp3"));
+    QVERIFY(index.removeFolder(folder));
 }
 
 QTEST_MAIN(TestMainWindow)
