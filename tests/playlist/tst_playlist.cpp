@@ -569,7 +569,7 @@ void TestPlayList::dialogs_data()
                          << "*one.mp3 two.mp3";
     // Folders among them stand for their songs, subfolders first, in natural name order.
     QTest::addRow("add several and folders")
-        << "Add Files" << "PlayListToolbarAddFileDialog" << "*.mp3"
+        << "Add Files" << "PlayListToolbarAddFileDialog" << "*.mp3|Karaoke (*.mp3 *.zip)"
         << QStringList{R"("two.mp3" "one.mp3")", R"("two.mp3" "album")"}
         << "*one.mp3 two.mp3 album/cd2/x.mp3 album/track2.mp3 album/track10.mp3 two.mp3";
     QTest::addRow("save") << "&Save" << "PlayListMenuSavePlayListDialog" << "*.playlist"
