@@ -740,7 +740,7 @@ void TestMainWindow::librarySongsPlayAtEvenLoudness()
         if (action->text() == "Loudness Normalisation")
             normalisation = action;
     QVERIFY(normalisation && normalisation->isChecked() &&
-            window->menuBar()->actions()[1]->menu()->actions().contains(normalisation));
+            window->menuBar()->actions()[3]->menu()->actions().contains(normalisation));
     normalisation->trigger();
     QVERIFY(SoundSettings::loudnessGain() == 1.0); // exactly: the samples pass untouched
     normalisation->trigger();
