@@ -1,6 +1,5 @@
 #include "partyconnection.h"
 
-#include <QMetaMethod>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -41,21 +40,8 @@ void PartyConnection::bytesArrived()
         return;
     // The server reads everything on each readyRead, so what is waiting now is new.
     requestBytes += bytesAvailable();
-    if (requestBytes > maxRequestBytes) {
+    if (requestBytes > maxRequestBytes)
         refuse(QByteArrayLiteral("413 Payload Too Large"));
-        return;
-    }
-    // Once the server's own handler ran: a parser that gave up leaves the socket without readers.
-    QTimer::singleShot(0, this, &PartyConnection::checkParser);
-}
-
-void PartyConnection::checkParser()
-{
-    static const QMetaMethod readyRead = QMetaMethod::fromSignal(&QIODevice::readyRead);
-    if (!refusedAlready && state() == QAbstractSocket::ConnectedState &&
-        !isSignalConnected(readyRead)) {
-        refuse(QByteArrayLiteral("400 Bad Request"));
-    }
 }
 
 void PartyConnection::refuse(const QByteArray &statusLine)

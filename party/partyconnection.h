@@ -9,8 +9,8 @@ class QTimer;
 
 // One phone's connection with its limits: the request that grows past
 // maxRequestBytes is answered 413 and the connection closed; a connection with no complete
-// request for idleMilliseconds (slow, half-open or idle) is closed; a request the HTTP parser
-// gave up on is answered 400 and closed. Counts itself in the listeners' shared count while it
+// request for idleMilliseconds (slow, half-open or idle) is closed. (A request the HTTP parser
+// gives up on is closed by the server unanswered.) Counts itself in the listeners' shared count while it
 // lives.
 // GUI thread only.
 class PartyConnection : public QTcpSocket
@@ -34,7 +34,6 @@ public:
 
 private:
     void bytesArrived();
-    void checkParser();
     // Answers with status and closes, reading nothing more.
     void refuse(const QByteArray &statusLine);
 

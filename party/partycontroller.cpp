@@ -60,24 +60,25 @@ bool PartyController::wasOn()
     return ExtraSettings::instance().boolValue(onKey, false);
 }
 
-bool PartyController::start(quint16 port, bool loopbackOnly)
+bool PartyController::start(int port, bool loopbackOnly)
 {
     stop();
-    if (port == 0)
-        port = quint16(ExtraSettings::instance().intValue(portKey, PartyServer::defaultPort, 1024,
+    if (port < 0 || port > 65535)
+        port = (ExtraSettings::instance().intValue(portKey, PartyServer::defaultPort, 1024,
                                                           65535));
     server = new PartyServer(catalog, *songs, this);
     server->setKey(PartyKey::fresh());
     const auto reach = loopbackOnly ? PartyServer::Reach::LoopbackOnly
                                     : PartyServer::Reach::LanAndLoopback;
-    if (!server->start(port, reach)) {
+    if (!server->start(quint16(port), reach)) {
         qWarning("Party: no free port from %d", int(port));
         delete server;
         server = nullptr;
         return false;
     }
     ExtraSettings::instance().setValue(onKey, true);
-    ExtraSettings::instance().setValue(portKey, int(port));
+    if (port != 0)
+        ExtraSettings::instance().setValue(portKey, port);
     const QSignalBlocker quiet(modeAction);
     modeAction->setChecked(true);
     announce();

@@ -38,9 +38,11 @@ public:
     // Checkable "Party &Mode" action for a menu: on starts a party, off ends it.
     QAction *partyModeAction() const { return modeAction; }
 
-    // Starts a party on port (the stored one when 0), or the next free port; prints
-    // "Party: URL" on standard output. loopbackOnly keeps phones of the network out (tests).
-    bool start(quint16 port = 0, bool loopbackOnly = false);
+    static constexpr int storedPort = -1;
+    // Starts a party on port (the stored one for storedPort, any free one for 0), or the next
+    // free port; prints "Party: URL" on standard output. loopbackOnly keeps phones of the
+    // network out (tests, benchmarks).
+    bool start(int port = storedPort, bool loopbackOnly = false);
     void stop();
     bool running() const { return server != nullptr; }
     // A fresh key: phones holding the old one are refused from now on.

@@ -18,6 +18,12 @@
 
 using Status = QHttpServerResponder::StatusCode;
 
+// The page lives in this static library's resources, which register only when asked.
+static void loadPageResources()
+{
+    Q_INIT_RESOURCE(party);
+}
+
 namespace {
 
 const QByteArray jsonType = QByteArrayLiteral("application/json");
@@ -47,6 +53,7 @@ void sendError(QHttpServerResponder &responder, Status status, const char *error
 
 QByteArray resource(const QString &name)
 {
+    loadPageResources();
     QFile file(QStringLiteral(":/party/page/") + name);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
@@ -101,6 +108,8 @@ bool PartyServer::listenAll(quint16 port, const QList<QHostAddress> &addresses)
             qDeleteAll(listeners);
             return false;
         }
+        // Port 0: the one the system chose, for every address.
+        port = listener->serverPort();
     }
     for (PartyListener *listener : std::as_const(listeners))
         bind(listener);
@@ -137,7 +146,8 @@ bool PartyServer::handleRequest(const QHttpServerRequest &request, QTcpSocket *s
         connection->requestHandled();
     }
     QHttpServerResponder responder = makeResponder(request, socket);
-    const QUrlQuery query = request.query();
+    // Forms and URLSearchParams write a space as '+'.
+    const QUrlQuery query(request.url().query(QUrl::FullyEncoded).replace(u'+', QStringLiteral("%20")));
     if (!PartyKey::matches(query.queryItemValue(QStringLiteral("k")).toLatin1(), partyKey) ||
         !hostAllowed(request.value(QByteArrayLiteral("Host")))) {
         send(responder, Status::Forbidden);
@@ -149,12 +159,13 @@ bool PartyServer::handleRequest(const QHttpServerRequest &request, QTcpSocket *s
         sendError(responder, Status::TooManyRequests, "slow down");
         return true;
     }
+    const QString phoneId = query.queryItemValue(QStringLiteral("c"));
     switch (request.method()) {
     case QHttpServerRequest::Method::Get:
-        answerGet(request, responder, query.queryItemValue(QStringLiteral("c")));
+        answerGet(request, query, responder, phoneId);
         break;
     case QHttpServerRequest::Method::Post:
-        answerPost(request, responder);
+        answerPost(request, responder, phoneId);
         break;
     default:
         send(responder, Status::MethodNotAllowed);
@@ -168,8 +179,8 @@ void PartyServer::missingHandler(const QHttpServerRequest &request, QTcpSocket *
     send(responder, Status::NotFound);
 }
 
-void PartyServer::answerGet(const QHttpServerRequest &request, QHttpServerResponder &responder,
-                            const QString &phone)
+void PartyServer::answerGet(const QHttpServerRequest &request, const QUrlQuery &query,
+                            QHttpServerResponder &responder, const QString &phone)
 {
     static const QByteArray page = resource(QStringLiteral("index.html"));
     static const QByteArray style = resource(QStringLiteral("page.css"));
@@ -183,7 +194,7 @@ void PartyServer::answerGet(const QHttpServerRequest &request, QHttpServerRespon
     } else if (path == QLatin1String("/page.js")) {
         send(responder, Status::Ok, "text/javascript; charset=utf-8", script);
     } else if (path == QLatin1String("/api/songs")) {
-        const QString words = request.query().queryItemValue(QStringLiteral("q"), QUrl::FullyDecoded);
+        const QString words = query.queryItemValue(QStringLiteral("q"), QUrl::FullyDecoded);
         send(responder, Status::Ok, jsonType, searchJson(words.left(maxSearchLength)));
     } else if (path == QLatin1String("/api/queue")) {
         send(responder, Status::Ok, jsonType, queueJson(phone));
@@ -192,7 +203,8 @@ void PartyServer::answerGet(const QHttpServerRequest &request, QHttpServerRespon
     }
 }
 
-void PartyServer::answerPost(const QHttpServerRequest &request, QHttpServerResponder &responder)
+void PartyServer::answerPost(const QHttpServerRequest &request, QHttpServerResponder &responder,
+                             const QString &phone)
 {
     // Same origin only: a page elsewhere that learned the key cannot make a phone's browser post.
     const QByteArray origin = request.value(QByteArrayLiteral("Origin")).toLower();
@@ -214,10 +226,10 @@ void PartyServer::answerPost(const QHttpServerRequest &request, QHttpServerRespo
     const QJsonObject body = document.object();
     const QString path = request.url().path();
     if (path == QLatin1String("/api/queue")) {
-        addRequest(body, responder);
+        addRequest(body, phone, responder);
     } else if (path == QLatin1String("/api/withdraw")) {
         const bool withdrawn = queue.withdraw(qint64(body.value(QStringLiteral("id")).toDouble()),
-                                              body.value(QStringLiteral("c")).toString());
+                                              phone);
         if (withdrawn)
             send(responder, Status::Ok, jsonType, "{}");
         else
@@ -227,7 +239,8 @@ void PartyServer::answerPost(const QHttpServerRequest &request, QHttpServerRespo
     }
 }
 
-void PartyServer::addRequest(const QJsonObject &body, QHttpServerResponder &responder)
+void PartyServer::addRequest(const QJsonObject &body, const QString &phone,
+                             QHttpServerResponder &responder)
 {
     const QJsonValue songId = body.value(QStringLiteral("song"));
     const QJsonValue key = body.value(QStringLiteral("key"));
@@ -243,7 +256,7 @@ void PartyServer::addRequest(const QJsonObject &body, QHttpServerResponder &resp
     }
     qint64 entryId = 0;
     switch (queue.add(body.value(QStringLiteral("name")).toString(),
-                      body.value(QStringLiteral("c")).toString(), *song, key.toInt(),
+                      phone, *song, key.toInt(),
                       QDateTime::currentDateTimeUtc(), &entryId)) {
     case PartyQueue::AddResult::Added:
         send(responder, Status::Ok, jsonType,

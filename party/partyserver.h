@@ -15,12 +15,13 @@ class PartyQueue;
 class SongCatalog;
 class QHttpServerResponder;
 class QJsonObject;
+class QUrlQuery;
 
 // The party's web server: the singer's page and its JSON on the machine's LAN addresses and
 // loopback. Every request must carry the party's key (?k=); without it the answer is 403 and
 // nothing else. GET serves the page, its style and script, song searches and the queue; POST,
 // with the key, a Host the server answers to and an Origin of that same host, adds and withdraws
-// requests. Each phone may make maxRequestsPerSecond requests (counted by its address and the id
+// requests. A phone names itself with the id it keeps (&c=). Each phone may make maxRequestsPerSecond requests (counted by its address and the id
 // it keeps) and hold PartyQueue::maxPerPhone songs in the queue. Connections are limited by
 // PartyListener and PartyConnection. Every answer forbids other origins' content and sniffing.
 // The parser of QHttpServer reads the requests; QHttpServer itself cannot be used as it hides
@@ -43,7 +44,7 @@ public:
     ~PartyServer() override;
 
     // Listens on firstPort, or the first free one of the portsTried after it, on every address
-    // of reach; false when none was free.
+    // of reach (0: one the system chooses); false when none was free.
     bool start(quint16 firstPort, Reach reach);
     quint16 port() const { return listeningPort; }
     QList<QHostAddress> addresses() const { return listeningAddresses; }
@@ -60,12 +61,13 @@ protected:
 private:
     bool listenAll(quint16 port, const QList<QHostAddress> &addresses);
     bool hostAllowed(const QByteArray &host) const;
-    void answerGet(const QHttpServerRequest &request, QHttpServerResponder &responder,
-                   const QString &phone);
-    void answerPost(const QHttpServerRequest &request, QHttpServerResponder &responder);
+    void answerGet(const QHttpServerRequest &request, const QUrlQuery &query,
+                   QHttpServerResponder &responder, const QString &phone);
+    void answerPost(const QHttpServerRequest &request, QHttpServerResponder &responder,
+                    const QString &phone);
     QByteArray queueJson(const QString &phone) const;
     QByteArray searchJson(const QString &words) const;
-    void addRequest(const QJsonObject &body, QHttpServerResponder &responder);
+    void addRequest(const QJsonObject &body, const QString &phone, QHttpServerResponder &responder);
 
     const SongCatalog &catalog;
     PartyQueue &queue;

@@ -29,7 +29,7 @@
   async function postJson(path, body) {
     const response = await fetch(api(path), {
       method: 'POST', headers: { 'Content-Type': 'application/json' },
-      body: JSON.stringify(Object.assign({ c: phone }, body))
+      body: JSON.stringify(body)
     });
     const answer = await response.json().catch(() => ({}));
     if (!response.ok) throw new Error(answer.error || ('HTTP ' + response.status));

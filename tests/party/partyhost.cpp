@@ -1,0 +1,45 @@
+// A party with a fake songbook on loopback, for the browser test and the party benchmark: prints
+// "Party: URL" and serves until standard input closes or the given seconds have passed.
+// Usage: partyhost [seconds] [database]   (60 s; a database in a fresh temporary folder)
+
+#include "fakecatalog.h"
+#include "partycontroller.h"
+#include "partyqueue.h"
+
+#include <QApplication>
+#include <QSocketNotifier>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+#include <unistd.h>
+
+int main(int argc, char **argv)
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QApplication application(argc, argv);
+    const QStringList arguments = application.arguments();
+    const int seconds = arguments.size() > 1 ? arguments.at(1).toInt() : 60;
+    QTemporaryDir folder;
+    const QString database = arguments.size() > 2 ? arguments.at(2)
+                                                  : folder.filePath(QStringLiteral("library.sqlite"));
+    FakeCatalog catalog;
+    PartyController party(catalog, database);
+    if (!party.start(0, true))
+        return 1;
+    QObject::connect(&party.queue(), &PartyQueue::changed, [&party] {
+        std::printf("Queue: %d\n", int(party.queue().entries().size()));
+        std::fflush(stdout);
+    });
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QObject::connect(&input, &QSocketNotifier::activated, [&input] {
+        char byte = 0;
+        if (::read(STDIN_FILENO, &byte, 1) <= 0) {
+            input.setEnabled(false);
+            QCoreApplication::quit();
+        }
+    });
+    QTimer::singleShot(seconds * 1000, &application, &QCoreApplication::quit);
+    return application.exec();
+}
