@@ -153,9 +153,8 @@ bool PartyServer::handleRequest(const QHttpServerRequest &request, QTcpSocket *s
         send(responder, Status::Forbidden);
         return true;
     }
-    const QString phone = request.remoteAddress().toString() + QLatin1Char('/') +
-                          query.queryItemValue(QStringLiteral("c")).left(64);
-    if (!rateLimit.allow(phone, clock.elapsed())) {
+    // Counted by address: a phone that makes up new ids is still one phone.
+    if (!rateLimit.allow(request.remoteAddress().toString(), clock.elapsed())) {
         sendError(responder, Status::TooManyRequests, "slow down");
         return true;
     }

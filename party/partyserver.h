@@ -21,8 +21,8 @@ class QUrlQuery;
 // loopback. Every request must carry the party's key (?k=); without it the answer is 403 and
 // nothing else. GET serves the page, its style and script, song searches and the queue; POST,
 // with the key, a Host the server answers to and an Origin of that same host, adds and withdraws
-// requests. A phone names itself with the id it keeps (&c=). Each phone may make maxRequestsPerSecond requests (counted by its address and the id
-// it keeps) and hold PartyQueue::maxPerPhone songs in the queue. Connections are limited by
+// requests. A phone names itself with the id it keeps (&c=) and may hold PartyQueue::maxPerPhone
+// songs in the queue; each address may make maxRequestsPerSecond requests. Connections are limited by
 // PartyListener and PartyConnection. Every answer forbids other origins' content and sniffing.
 // The parser of QHttpServer reads the requests; QHttpServer itself cannot be used as it hides
 // the socket that the per-connection limits need.

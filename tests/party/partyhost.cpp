@@ -1,10 +1,13 @@
 // A party with a fake songbook on loopback, for the browser test and the party benchmark: prints
 // "Party: URL" and serves until standard input closes or the given seconds have passed.
-// Usage: partyhost [seconds] [database]   (60 s; a database in a fresh temporary folder)
+// Usage: partyhost [seconds] [database] [--show]   (60 s; a database in a fresh temporary folder;
+// --show opens the Party Mode and queue windows with three requests queued)
 
 #include "fakecatalog.h"
 #include "partycontroller.h"
+#include "partydialog.h"
 #include "partyqueue.h"
+#include "partyqueuewindow.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
@@ -19,7 +22,8 @@ int main(int argc, char **argv)
 {
     QStandardPaths::setTestModeEnabled(true);
     QApplication application(argc, argv);
-    const QStringList arguments = application.arguments();
+    QStringList arguments = application.arguments();
+    const bool show = arguments.removeAll(QStringLiteral("--show")) > 0;
     const int seconds = arguments.size() > 1 ? arguments.at(1).toInt() : 60;
     QTemporaryDir folder;
     const QString database = arguments.size() > 2 ? arguments.at(2)
@@ -32,6 +36,15 @@ int main(int argc, char **argv)
         std::printf("Queue: %d\n", int(party.queue().entries().size()));
         std::fflush(stdout);
     });
+    PartyDialog dialog(party);
+    if (show) {
+        for (const char *singer : {"Ann", "<b>x</b>", "Ann"})
+            party.queue().add(QString::fromUtf8(singer), QStringLiteral("phone-") + singer[0] + "xxxxxx",
+                              *catalog.song(13), 2, QDateTime::currentDateTimeUtc().addSecs(-300));
+        dialog.show();
+        dialog.queueWindow()->show();
+        dialog.queueWindow()->move(420, 0);
+    }
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
     QObject::connect(&input, &QSocketNotifier::activated, [&input] {
         char byte = 0;

@@ -3,14 +3,18 @@
 
 #include "fakecatalog.h"
 #include "partyconnection.h"
+#include "partycontroller.h"
 #include "partylistener.h"
 #include "partyqueue.h"
 #include "partyserver.h"
 #include "partystore.h"
+#include "soundsettings.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
@@ -26,11 +30,13 @@ QString phoneOf(QChar singer)
     return QStringLiteral("phone-") + singer + singer + singer;
 }
 
-// Sends raw and returns what came back: one whole response, or what arrived before the server
+// Sends raw (from the given loopback address) and returns what came back: one whole response, or what arrived before the server
 // closed the connection or 3 s passed.
-QByteArray exchange(quint16 port, const QByteArray &raw)
+QByteArray exchange(quint16 port, const QByteArray &raw, const QHostAddress &from = QHostAddress())
 {
     QTcpSocket socket;
+    if (!from.isNull())
+        socket.bind(from);
     QByteArray answer;
     QObject::connect(&socket, &QTcpSocket::readyRead, [&] { answer += socket.readAll(); });
     socket.connectToHost(QHostAddress::LocalHost, port);
@@ -67,6 +73,7 @@ private slots:
     void rotation_data();
     void rotation();
     void queueSurvivesRestart();
+    void nextUpCardThenTheSongInItsKey();
     void hostileRequests_data();
     void hostileRequests();
     void queueHoldsExactlyTheValidRequests();
@@ -84,6 +91,7 @@ private:
 
 void PartyTest::initTestCase()
 {
+    QStandardPaths::setTestModeEnabled(true);
     server = std::make_unique<PartyServer>(catalog, queue);
     server->setKey(partyKey);
     QVERIFY(server->start(0, PartyServer::Reach::LoopbackOnly));
@@ -146,6 +154,32 @@ void PartyTest::queueSurvivesRestart()
     QCOMPARE(order, QStringLiteral("BCDA"));
     QCOMPARE(restored.entries().constFirst().key, -3);
     QCOMPARE(restored.entries().constFirst().title, QStringLiteral("Song 2"));
+}
+
+// A song ends: the card names who sings what next and, with auto-advance off, waits for Play;
+// the next song is asked for in its singer's key, and the key the host had comes back after it.
+void PartyTest::nextUpCardThenTheSongInItsKey()
+{
+    QTemporaryDir folder;
+    FakeCatalog songbook(200, QStringLiteral("/songs/one.mp3"));
+    PartyController party(songbook, folder.filePath(QStringLiteral("library.sqlite")));
+    party.setAutoAdvance(false);
+    QSignalSpy played(&party, &PartyController::playRequested);
+    party.queue().add(QStringLiteral("<b>x</b>"), phoneOf(u'X'), *songbook.song(13), 3, QDateTime());
+    SoundSettings::setKey(-1);
+    party.songEnded();
+    QCOMPARE(party.nextUpText(), QStringLiteral("Next up: <b>x</b> \u2014 <i>Song 13</i>"));
+    QVERIFY(party.waitingForPlay());
+    QTest::qWait(50);
+    QCOMPARE(played.count(), 0);
+    party.playNext();
+    QCOMPARE(played.count(), 1);
+    QCOMPARE(played.at(0).at(0).toString(), QStringLiteral("/songs/one.mp3"));
+    QCOMPARE(SoundSettings::key(), 3);
+    QVERIFY(party.nextUpText().isEmpty());
+    party.songEnded();
+    QCOMPARE(SoundSettings::key(), -1);
+    QVERIFY(party.nextUpText().isEmpty()); // nobody left
 }
 
 QByteArray PartyTest::withPlaceholders(QByteArray raw, int row) const
@@ -229,7 +263,10 @@ void PartyTest::hostileRequests()
     QFETCH(int, status);
     QFETCH(QString, queued);
     static int row = 0;
-    const QByteArray answer = exchange(server->port(), withPlaceholders(request, ++row));
+    // Each row from a phone of its own, as the server counts them: by address.
+    ++row;
+    const QByteArray answer = exchange(server->port(), withPlaceholders(request, row),
+                                       QHostAddress(quint32(0x7f000100 + row)));
     QCOMPARE(statusOf(answer), status);
     if (status == 0) {
         QVERIFY(answer.isEmpty());
@@ -294,5 +331,5 @@ void PartyTest::connectionsAreBoundedAndIdleOnesClosed()
     QTRY_COMPARE(open(), 0);
 }
 
-QTEST_GUILESS_MAIN(PartyTest)
+QTEST_MAIN(PartyTest)
 #include "tst_party.moc"
