@@ -38,12 +38,14 @@ int main(int argc, char **argv)
     });
     PartyDialog dialog(party);
     if (show) {
-        for (const char *singer : {"Ann", "<b>x</b>", "Ann"})
-            party.queue().add(QString::fromUtf8(singer), QStringLiteral("phone-") + singer[0] + "xxxxxx",
-                              *catalog.song(13), 2, QDateTime::currentDateTimeUtc().addSecs(-300));
+        const QStringList singers{QStringLiteral("Ann"), QStringLiteral("<b>x</b>"), QStringLiteral("Ann")};
+        for (const QString &singer : singers)
+            party.queue().add(singer, QStringLiteral("phone-%1xxx").arg(singer.size()), *catalog.song(13),
+                              2, QDateTime::currentDateTimeUtc().addSecs(-300));
         dialog.show();
         dialog.queueWindow()->show();
-        dialog.queueWindow()->move(420, 0);
+        dialog.move(0, 0);
+        dialog.queueWindow()->move(480, 0);
     }
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
     QObject::connect(&input, &QSocketNotifier::activated, [&input] {
