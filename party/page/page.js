@@ -98,7 +98,10 @@
       say('You are in the queue: ' + chosen.title);
       chosen = null;
       $('chosen').hidden = true;
-      refresh();
+      $('search').value = '';
+      $('results').replaceChildren();
+      await refresh();
+      $('waiting').scrollIntoView();
     } catch (e) { say('Not queued: ' + e.message); }
   });
 
