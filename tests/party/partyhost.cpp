@@ -1,7 +1,8 @@
 // A party with a fake songbook on loopback, for the browser test and the party benchmark: prints
 // "Party: URL" and serves until standard input closes or the given seconds have passed.
-// Usage: partyhost [seconds] [database] [--show]   (60 s; a database in a fresh temporary folder;
-// --show opens the Party Mode and queue windows with three requests queued)
+// Usage: partyhost [seconds] [database] [--show] [--lan]   (60 s; a database in a fresh temporary
+// folder; --show opens the Party Mode and queue windows with three requests queued; --lan serves
+// the network too, on port 8765 or the next free one, to try with a real phone)
 
 #include "fakecatalog.h"
 #include "partycontroller.h"
@@ -24,13 +25,14 @@ int main(int argc, char **argv)
     QApplication application(argc, argv);
     QStringList arguments = application.arguments();
     const bool show = arguments.removeAll(QStringLiteral("--show")) > 0;
+    const bool lan = arguments.removeAll(QStringLiteral("--lan")) > 0;
     const int seconds = arguments.size() > 1 ? arguments.at(1).toInt() : 60;
     QTemporaryDir folder;
     const QString database = arguments.size() > 2 ? arguments.at(2)
                                                   : folder.filePath(QStringLiteral("library.sqlite"));
     FakeCatalog catalog;
     PartyController party(catalog, database);
-    if (!party.start(0, true))
+    if (!party.start(lan ? 8765 : 0, !lan))
         return 1;
     QObject::connect(&party.queue(), &PartyQueue::changed, [&party] {
         std::printf("Queue: %d\n", int(party.queue().entries().size()));
