@@ -15,6 +15,30 @@
 
 bool haveCommandLineFile = false;
 QString commandLineFile;
+bool commandLineParty = false;
+int commandLinePartyPort = -1;
+
+// Takes --party and --party=PORT out of argv, wherever they stand.
+static void takePartyOption(int &argc, char **argv)
+{
+    int kept = 1;
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument(argv[i]);
+        if (argument == "--party" || argument.startsWith("--party=")) {
+            commandLineParty = true;
+            bool number = false;
+            const int port = argument.mid(8).toInt(&number);
+            if (argument.size() > 8 && (!number || port < 1024 || port > 65535))
+                qWarning("--party: the port must be a number from 1024 to 65535");
+            else if (number)
+                commandLinePartyPort = port;
+            continue;
+        }
+        argv[kept++] = argv[i];
+    }
+    argv[kept] = nullptr;
+    argc = kept;
+}
 
 // Every single-instance class; the shut-down needs only their names.
 class Toolbar;
@@ -84,7 +108,9 @@ QApplication *createApplication(int &argc, char **argv, int *finished)
     auto *application = new (std::nothrow) QApplication(argc, argv);
     if (!application)
         return nullptr;
-    // argc and argv no longer hold the options the toolkit took for itself.
+    // argc and argv no longer hold the options the toolkit took for itself, nor --party[=PORT],
+    // whose port is optional (which the parser cannot say).
+    takePartyOption(argc, argv);
     CommandLine commandLine;
     if (!commandLine.read(argc, argv)) {
         if (finished)
@@ -119,6 +145,8 @@ int runPlayer(int argc, char **argv)
     // The audio output's audioFeedActive starts cleared with the audio output itself.
     haveCommandLineFile = false;
     commandLineFile = QLatin1String("");
+    commandLineParty = false;
+    commandLinePartyPort = -1;
     readScreenSaverSetting();
     // The class mutexes start null: destroyInstances leaves them so, and they begin so.
 

@@ -13,6 +13,10 @@ class QApplication;
 extern bool haveCommandLineFile;
 // The first command-line argument that is not an option, kept as its bytes (LocalFileName).
 extern QString commandLineFile;
+// --party was given: the party starts with the player, on commandLinePartyPort when
+// --party=PORT gave one (else -1: the stored port).
+extern bool commandLineParty;
+extern int commandLinePartyPort;
 
 // The whole run: the event loop's result, 1 when the application could not be created, 2 when
 // the main window could not be (should the fatal report return).
