@@ -4,7 +4,6 @@
 #include "partyratelimit.h"
 
 #include <QAbstractHttpServer>
-#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QList>
 #include <QSet>
@@ -77,7 +76,6 @@ private:
     QList<QHostAddress> listeningAddresses;
     QSet<QByteArray> hosts;
     PartyRateLimit rateLimit{maxRequestsPerSecond};
-    QElapsedTimer clock;
 };
 
 #endif // PARTYSERVER_H

@@ -3,6 +3,7 @@
 #include "advancedpreferenceswindow.h"
 #include "applicationicon.h"
 #include "cdgview.h"
+#include "entry.h"
 #include "extrasettings.h"
 #include "frametiming.h"
 #include "librarylink.h"
@@ -11,6 +12,7 @@
 #include "menu.h"
 #include "mp3object.h"
 #include "mpris.h"
+#include "partylink.h"
 #include "playbackmenu.h"
 #include "playlistwindow.h"
 #include "preferences.h"
@@ -92,6 +94,9 @@ MainWindow::MainWindow() : QMainWindow(nullptr)
     library = new LibraryLink(menu->view(), this);
     playbackMenu->menu()->addSeparator();
     playbackMenu->menu()->addAction(library->loudnessAction());
+    party = new PartyLink(library->index(), playbackMenu->menu(), lyricsLabel, this);
+    connect(toolbar, &Toolbar::PlayButtonPressed, party, &PartyLink::playPressed);
+    party->startIfWanted(commandLineParty, commandLinePartyPort);
     connect(toolbar, &Toolbar::PreviousButtonPressed, playListWindow, &PlayListWindow::goPrevious);
     connect(toolbar, &Toolbar::NextButtonPressed, playListWindow, &PlayListWindow::goNext);
     // The playlist window's own close button goes through the menu, which keeps the check mark
@@ -445,6 +450,7 @@ void MainWindow::loadSong(const QString &file, int startFrame)
     lyricsLabel->setPlayPosition(FrameTiming::msForFrame(startFrame));
     song = MP3Object::Instance(file, startFrame);
     library->songStarted(file);
+    party->setStageIdle(false);
     graphicsView->setSong(file);
     if (!song || !song->hasFramesToPlay()) {
         // Nothing to play: say so, and skip the song once (its end comes on the next pass). A
@@ -603,7 +609,13 @@ void MainWindow::finishSong()
                    QFileInfo(playListWindow->currentSongFile()).fileName());
         return;
     }
+    if (party->songEnded()) { // the next singer's song comes after the card
+        if (song)
+            song->Stop();
+        return;
+    }
     const bool another = playListWindow->canGoNext();
+    party->setStageIdle(!another);
     if (another)
         deleteSong();
     else if (song)

@@ -16,6 +16,7 @@
 class AdvancedPreferencesWindow;
 class CdgView;
 class LibraryLink;
+class PartyLink;
 class LyricsLabel;
 class Menu;
 class MP3Object;
@@ -128,6 +129,7 @@ private:
     MP3Object *song = nullptr;
     Menu *menu = nullptr;
     LibraryLink *library = nullptr; // the library window and loudness normalisation
+    PartyLink *party = nullptr; // child; singers' phones queue songs
     Toolbar *toolbar = nullptr;
     PlaybackMenu *playbackMenu = nullptr; // child
     QToolBar *seekToolbar = nullptr;      // child; holds the seek bar and the volume

@@ -150,7 +150,7 @@ void TestTransport::menuEntriesAndKeys()
         entries.join(" | "),
         "&Play/Pause Space | &Stop  | Pre&vious P | &Next N | &Rewind  | &Fast Forward  | - | "
         "Key &Up + | Key &Down - | &Original Key 0 | Vo&cal Reduction V | - | Vo&lume Up Ctrl+Up "
-        "| Volume Do&wn Ctrl+Down | &Mute M | Full Scr&een F11 | - | Loudness Normalisation ");
+        "| Volume Do&wn Ctrl+Down | &Mute M | Full Scr&een F11 | - | Loudness Normalisation  | Party &Mode ");
 
     QList<QKeySequence> keys;
     for (const QAction *action : window->actions())
