@@ -185,6 +185,8 @@ void LyricsLabel::ScreenRedraw()
         const QRect area(QPoint(0, 0), contentsRect().size());
         if (!screenPainter || !screenPainter->paintScreen(painter, area))
             drawStage(painter, area);
+        if (screenPainter)
+            screenPainter->paintOverlay(painter, area);
         if (!noticeText.isEmpty()) {
             StagePainter(painter, area, preferences->lyricsFont(), preferences->normalColor(),
                          preferences->highlightColor(), preferences->backgroundColor())

@@ -1,6 +1,8 @@
 #ifndef LYRICSSCREENPAINTER_H
 #define LYRICSSCREENPAINTER_H
 
+#include <QtGlobal>
+
 class QPainter;
 class QRect;
 
@@ -15,6 +17,12 @@ public:
     // Paints all of area (logical pixels, already filled with the background colour) and returns
     // true, or paints nothing and returns false to leave the area to the page.
     virtual bool paintScreen(QPainter &painter, const QRect &area) = 0;
+    // Paints over what the area shows (a badge in a corner, say), under the notices.
+    virtual void paintOverlay(QPainter &painter, const QRect &area)
+    {
+        Q_UNUSED(painter);
+        Q_UNUSED(area);
+    }
 };
 
 #endif // LYRICSSCREENPAINTER_H

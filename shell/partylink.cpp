@@ -12,6 +12,8 @@
 #include <QMenu>
 #include <QPainter>
 
+#include <algorithm>
+
 PartyLink::PartyLink(const LibraryIndex &library, QMenu *playbackMenu, LyricsLabel *stage,
                      QWidget *window)
     : QObject(window), catalog(std::make_unique<LibraryCatalog>(library)), stage(stage),
@@ -77,6 +79,15 @@ bool PartyLink::paintScreen(QPainter &painter, const QRect &area)
         return false;
     party->paintBadge(painter, area);
     return true;
+}
+
+void PartyLink::paintOverlay(QPainter &painter, const QRect &area)
+{
+    if (stageIdle || !party->running() || !party->badgeShown() || !party->nextUpText().isEmpty())
+        return;
+    const int side = std::max(std::min(area.width(), area.height()) / 4, 48);
+    const QRect corner(area.right() - side - 4, area.bottom() - side - 4, side, side);
+    party->paintBadge(painter, corner);
 }
 
 void PartyLink::showDialog()

@@ -42,6 +42,8 @@ public:
     PartyController &controller() const { return *party; }
 
     bool paintScreen(QPainter &painter, const QRect &area) override;
+    // While songs play, the joining code small in a corner, unless the host hid it.
+    void paintOverlay(QPainter &painter, const QRect &area) override;
 
 private:
     void showDialog();

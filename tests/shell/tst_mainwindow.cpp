@@ -9,6 +9,10 @@
 #include "libraryindex.h"
 #include "libraryscanner.h"
 #include "librarywindow.h"
+#include "partycontroller.h"
+#include "partylink.h"
+#include "partyqueue.h"
+#include "songcatalog.h"
 #include "lyricslabel.h"
 #include "mainwindow.h"
 #include "modalanswers.h"
@@ -189,6 +193,7 @@ private slots:
     void soundKeys_data();
     void soundKeys();
     void librarySongsPlayAtEvenLoudness();
+    void partyPlaysTheNextSinger();
 
 private:
     QTemporaryDir dir;
@@ -751,6 +756,48 @@ void TestMainWindow::librarySongsPlayAtEvenLoudness()
     QCOMPARE(rows->count(), 3);
     QVERIFY(rows->item(1)->text().endsWith("/a.mp3") && rows->item(2)->text().endsWith("/b.mp3"));
     QVERIFY(index.removeFolder(folder));
+}
+
+// A singer queued a song from a phone: when the song playing ends, the stage names who sings
+// next, then that song plays from the library in the key asked for, and the list is not advanced.
+void TestMainWindow::partyPlaysTheNextSinger()
+{
+    const QString folder = dir.filePath("songbook"), queued = folder + "/queued.mp3";
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(Mp3Fixtures::writeFile(queued, Mp3Fixtures::emptyFrames(40)));
+    QVERIFY(Mp3Fixtures::writeFile(dir.filePath("a.mp3"), Mp3Fixtures::emptyFrames(20)));
+    QVERIFY(Mp3Fixtures::writeFile(dir.filePath("b.mp3"), Mp3Fixtures::emptyFrames(20)));
+    QString failure;
+    QVERIFY(PlayListFile::write(dir.filePath("list.playlist"),
+                                {dir.filePath("a.mp3"), dir.filePath("b.mp3")}, failure));
+    LibraryIndex index;
+    QVERIFY(index.addFolder(folder));
+    {
+        LibraryDatabase database(LibraryIndex::standardFileName());
+        LibraryScanner scanner(database);
+        QCOMPARE(scanner.scan(index.folders()).added, 1);
+    }
+    const QList<LibrarySong> found = index.search("queued", 5);
+    QCOMPARE(found.size(), 1);
+
+    PartyController &party = window->findChild<PartyLink *>()->controller();
+    QVERIFY(party.start(0, true));
+    PartySong song;
+    song.id = found[0].id;
+    song.title = "queued";
+    QCOMPARE(party.queue().add("<b>Lou</b>", "phone-lou-1", song, 2, QDateTime::currentDateTime()),
+             PartyQueue::AddResult::Added);
+    Preferences::Instance()->setAutoPlay(true);
+    window->loadFile(dir.filePath("list.playlist"));
+    QTRY_VERIFY(party.nextUpText().contains("<b>Lou</b>"));
+    QCOMPARE(PlayListWindow::Instance()->currentSongFile(), dir.filePath("a.mp3"));
+    QTRY_VERIFY_WITH_TIMEOUT(MP3Object::hasAnInstance() &&
+                                 MP3Object::Instance()->fileName() == queued,
+                             PartyController::cardMilliseconds + 5000);
+    QCOMPARE(SoundSettings::key(), 2);
+    QVERIFY(party.queue().entries().isEmpty());
+    party.stop();
+    SoundSettings::setKey(0);
 }
 
 QTEST_MAIN(TestMainWindow)
