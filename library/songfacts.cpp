@@ -1,15 +1,19 @@
 #include "songfacts.h"
 
+#include "regularfile.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
 
 #include <taglib/id3v2frame.h>
+#include <taglib/id3v2framefactory.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
 #include <taglib/relativevolumeframe.h>
 #include <taglib/textidentificationframe.h>
+#include <taglib/tfilestream.h>
 
 #include <sys/stat.h>
 #include <zip.h>
@@ -79,8 +83,14 @@ void namesFromFile(const QString &path, SongFacts &facts)
 
 std::optional<SongFacts> readMp3(const QString &path)
 {
-    const QByteArray name = QFile::encodeName(path);
-    TagLib::MPEG::File file(name.constData(), true, TagLib::AudioProperties::Fast);
+    // Opened as a regular file only: a pipe put in its place since the walk saw it would block
+    // the scan.
+    const int fd = RegularFile::open(path);
+    if (fd < 0)
+        return std::nullopt;
+    TagLib::FileStream stream(fd, true); // closes fd
+    TagLib::MPEG::File file(&stream, TagLib::ID3v2::FrameFactory::instance(), true,
+                            TagLib::AudioProperties::Fast);
     if (!file.isValid() || !file.audioProperties() ||
         file.audioProperties()->lengthInMilliseconds() <= 0)
         return std::nullopt;

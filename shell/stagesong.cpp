@@ -1,6 +1,7 @@
 #include "stagesong.h"
 
 #include "lyricsencoding.h"
+#include "regularfile.h"
 #include "songlyrics.h"
 #include "songtags.h"
 
@@ -8,6 +9,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+
+#include <unistd.h>
 
 namespace {
 
@@ -52,9 +55,14 @@ void StageSong::readLrcHeader(const QString &songPath, QString *title, QString *
     const QFileInfo song(songPath);
     for (const char *suffix : {".lrc", ".LRC"}) {
         const QFileInfo sidecar(song.dir(), song.completeBaseName() + QLatin1String(suffix));
-        QFile lrc(sidecar.filePath());
-        if (!sidecar.isFile() || !lrc.open(QIODevice::ReadOnly))
+        // Only a regular file, checked on the open descriptor: a pipe would block the reader.
+        const int fd = RegularFile::open(sidecar.filePath());
+        QFile lrc;
+        if (fd < 0 || !lrc.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+            if (fd >= 0)
+                ::close(fd);
             continue;
+        }
         const QString text = LyricsEncoding::decode(lrc.read(headerBytes));
         auto matches = tag.globalMatch(text);
         while (matches.hasNext()) {
